@@ -1,0 +1,22 @@
+// Text helpers shared by the whole program.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Splits text at every separator after removing trailing separators;
+// consecutive separators give empty fields. Returns 0, or -1 (list empty)
+// for empty or absent text.
+int parse_string(const char *text, char separator, int *count, std::vector<std::string> *list);
+// Releases a parsed list (kept for the procedural interface; clears it).
+void free_parsed_array(std::vector<std::string> *list);
+
+// Case-insensitive comparisons used by keyword matching.
+bool str_equal_nocase(const std::string &a, const std::string &b);
+// True when text begins with the first n characters of key (case-insensitive);
+// text must be at least n characters long.
+bool str_prefix_nocase(const std::string &text, const std::string &key, size_t n);
+std::string str_lower(std::string s);
+std::string str_trim(const std::string &s);
+// printf into a std::string.
+std::string str_printf(const char *format, ...) __attribute__((format(printf, 1, 2)));
