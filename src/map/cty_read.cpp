@@ -1,0 +1,177 @@
+// City database file: one station per line, ten white-space separated fields
+// (name, state, country, identifier, priority, latitude, longitude, elevation,
+// WMO number, last field). Two traps: a name longer than its 20 characters
+// must not spill into the state field, and a priority may carry a '*' on
+// either side of its digit.
+#include "map/cty_read.h"
+
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "base/mess.h"
+#include "base/resrc.h"
+#include "base/string.h"
+
+namespace {
+
+std::vector<std::string> split_words(const std::string &line) {
+    std::vector<std::string> words;
+    size_t i = 0;
+    while (i < line.size()) {
+        while (i < line.size() && std::isspace(static_cast<unsigned char>(line[i])))
+            ++i;
+        size_t b = i;
+        while (i < line.size() && !std::isspace(static_cast<unsigned char>(line[i])))
+            ++i;
+        if (i > b)
+            words.push_back(line.substr(b, i - b));
+    }
+    return words;
+}
+
+// Whole word as a finite float / an int; false for anything else.
+bool read_float(const std::string &w, float *v) {
+    const char *b = w.data();
+    const char *e = b + w.size();
+    if (b != e && *b == '+')
+        ++b;
+    auto r = std::from_chars(b, e, *v);
+    return r.ec == std::errc() && r.ptr == e && std::isfinite(*v);
+}
+
+bool read_int(const std::string &w, int *v) {
+    const char *b = w.data();
+    const char *e = b + w.size();
+    if (b != e && *b == '+')
+        ++b;
+    auto r = std::from_chars(b, e, *v);
+    return r.ec == std::errc() && r.ptr == e;
+}
+
+// "3", "*3", "3*" or "*3*".
+bool read_prior(const std::string &w, CTY_REC *rec) {
+    size_t i = 0;
+    rec->mark1 = rec->mark2 = ' ';
+    if (i < w.size() && w[i] == '*') {
+        rec->mark1 = '*';
+        ++i;
+    }
+    if (i >= w.size() || !std::isdigit(static_cast<unsigned char>(w[i])))
+        return false;
+    rec->prior = w[i] - '0';
+    ++i;
+    if (i < w.size() && w[i] == '*') {
+        rec->mark2 = '*';
+        ++i;
+    }
+    return i == w.size();
+}
+
+std::string cut(const std::string &s, size_t n) {
+    return s.size() > n ? s.substr(0, n) : s;
+}
+
+// Reads one line of any length; false at end of file with nothing read.
+bool read_line(FILE *f, std::string &line) {
+    line.clear();
+    int c;
+    while ((c = std::fgetc(f)) != EOF && c != '\n')
+        line.push_back(static_cast<char>(c));
+    return c != EOF || !line.empty();
+}
+
+} // namespace
+
+FilePtr CTY_open_file(const char *name, int *count) {
+    if (count)
+        *count = 0;
+    std::string file;
+    const char *res = RES_get("city_file");
+    if (res && *res) {
+        if (str_equal_nocase(res, "none"))
+            return nullptr;
+        file = res;
+    } else {
+        file = (name && *name) ? name : "sao.cty";
+    }
+    std::string path = file;
+    const char *dir = RES_get("file_path");
+    if (dir && *dir)
+        FILE_add_path(dir, file.c_str(), &path);
+
+    FilePtr f = FILE_open(path.c_str(), "r");
+    if (!f) {
+        MESS_print(MESS_WARN, "CTY_open_file: Database file not found: %s\n", path.c_str());
+        return nullptr;
+    }
+    if (count) {
+        int64_t size = FILE_size(path.c_str());
+        int64_t n = size > 0 ? size / CTY_LINE_SIZE : 0;
+        if (n > CTY_MAX_EXPECTED)
+            n = CTY_MAX_EXPECTED;
+        *count = n < 1 ? 1 : static_cast<int>(n);
+    }
+    return f;
+}
+
+int CTY_parse_line(const std::string &line, CTY_REC *rec) {
+    std::vector<std::string> w = split_words(line);
+    if (w.size() < 10 || !rec)
+        return 0;
+    CTY_REC r;
+    r.name = cut(w[0], 20);
+    r.state = cut(w[1], 2);
+    r.country = cut(w[2], 2);
+    r.id = cut(w[3], 9);
+    if (!read_prior(w[4], &r) || !read_float(w[5], &r.lat) || !read_float(w[6], &r.lon) ||
+        !read_float(w[7], &r.elev) || !read_int(w[8], &r.wmo) || !read_int(w[9], &r.last))
+        return 0;
+    if (r.elev > 9000.0f)
+        r.elev = -9999.0f;
+    *rec = std::move(r);
+    return 1;
+}
+
+bool CTY_has_id(const CTY_REC &rec) {
+    return !rec.id.empty() && !(rec.id.size() > 1 && rec.id[1] == '-');
+}
+
+int CTY_get(const char *file, const char *id, CTY_REC *rec) {
+    if (!id || !*id)
+        return 0;
+    FilePtr f = CTY_open_file(file, nullptr);
+    if (!f)
+        return 0;
+    MESS_print(MESS_MESS, "Searching the city database file for: %s ...\n", id);
+    std::string want(id);
+    std::string line;
+    CTY_REC r;
+    while (read_line(f.get(), line)) {
+        if (!CTY_parse_line(line, &r))
+            continue;
+        bool hit = (CTY_has_id(r) && str_equal_nocase(r.id, want)) ||
+                   str_equal_nocase(r.name, want) ||
+                   (r.wmo != 99999 && r.wmo >= 0 && str_printf("%05d", r.wmo) == want);
+        if (hit) {
+            if (rec)
+                *rec = std::move(r);
+            return 1;
+        }
+    }
+    return 0;
+}
+
+int CTY_get_loc(const char *file, const char *id, float *lat, float *lon) {
+    CTY_REC r;
+    if (!CTY_get(file, id, &r))
+        return 0;
+    if (lat)
+        *lat = r.lat;
+    if (lon)
+        *lon = r.lon;
+    return 1;
+}

@@ -1,0 +1,74 @@
+// Plot domain: projection, parameters, centre and grid of a plot, the domain
+// text syntax, named regions and the station-density priority.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+struct DOMAIN {
+    int32_t proj = -9999;
+    float param[7] = {-9999.0f, -9999.0f, -9999.0f, -9999.0f, -9999.0f, -9999.0f, -9999.0f};
+    float clat = -9999.0f;
+    float clon = -9999.0f;
+    float dx = -9999.0f;
+    float dy = -9999.0f;
+    int32_t nx = -9999;
+    int32_t ny = -9999;
+    int32_t ellipsoid = 0;
+};
+
+// Field codes of a domain-string pattern (DOM_set_params).
+enum DOM_field : int {
+    DOM_F_PROJ = 1, // keyword with optional ":e" and up to six numbers
+    DOM_F_PLON,     // reference longitude, param[1]
+    DOM_F_CLAT,
+    DOM_F_CLON,
+    DOM_F_NX,
+    DOM_F_NY,
+    DOM_F_DX,
+    DOM_F_DY,
+    DOM_F_ID,  // "id:station" or "id:file:station" in place of clat, clon
+    DOM_F_REG, // region reference
+};
+
+// Deepest chain of regions referring to regions that is followed.
+inline constexpr int DOM_MAX_REGION_DEPTH = 16;
+
+int DOM_init(DOMAIN *dom);
+// 1 explicit domain, 2 region reference, -1 invalid, -9999 missing.
+int DOM_decode(const char *text, DOMAIN *dom);
+// Tries one pattern of at most eight field codes on the comma-split fields;
+// 0 on a match, non-zero otherwise.
+int DOM_set_params(int nfields, const std::vector<std::string> &fields, DOMAIN *dom,
+                   std::initializer_list<int> pattern);
+// Projection code of a keyword; -9999 for "miss", -1 unknown.
+int DOM_proj_str(const char *text);
+// Printed name of a projection code; "" for codes without one.
+const char *DOM_proj_name(int code);
+int DOM_get_def_region(const char *name, DOMAIN *dom);
+// Domain string of region name (the first region when name is null) in a
+// region file found through "file_path"; 1, or 0.
+int DOM_search_file(const char *file, const char *name, std::string &out);
+int DOM_read_menu(const char *file);
+int DOM_print_file(const char *file);
+// Description / abbreviation of menu entry i; nullptr past the last entry.
+const char *DOM_get_region_name(int i);
+const char *DOM_get_region_abbr(int i);
+// Number of menu entries (the "back" entry included).
+int DOM_get_region_count();
+int DOM_get_region(DOMAIN *dom, int mode);
+int DOM_get_grid_domain(DOMAIN *dom);
+int DOM_prompt_region(DOMAIN *dom, int mode);
+int DOM_set_prompt_region(int on);
+int DOM_comp(const DOMAIN *a, const DOMAIN *b);
+int DOM_comp_proj(const DOMAIN *a, const DOMAIN *b);
+int DOM_print(uint32_t level, const DOMAIN *dom);
+float DOM_aspect(const DOMAIN *dom);
+int DOM_set_base_prior(float height);
+int DOM_set_prior(int p);
+int DOM_get_prior();
+int DOM_set_loc_prior(int p);
+int DOM_get_loc_prior();
+void DOM_reset_state();
