@@ -1,0 +1,410 @@
+// Image record and native image files. Compressed files are checked against Python's zlib
+// (an independent inflater and deflater); headers are written by hand from the format.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <thread>
+
+#include "base/mess.h"
+#include "sat/img_tool.h"
+#include "support/test_support.h"
+
+namespace {
+
+using namespace std::string_literals;
+using testsupport::TempDir;
+
+std::vector<uint8_t> pattern(size_t n) {
+    std::vector<uint8_t> v(n);
+    for (size_t i = 0; i < n; ++i)
+        v[i] = static_cast<uint8_t>((i * 7 + (i / 100) * 13) ^ (i >> 5));
+    return v;
+}
+// The same pixels, as Python source.
+const char *PY_PATTERN = "bytes((((i*7+(i//100)*13)^(i>>5))&255) for i in range(N))";
+
+std::string bytes_str(const std::vector<uint8_t> &v) {
+    return std::string(v.begin(), v.end());
+}
+
+IMAGE gray(int nx, int ny) {
+    IMAGE im;
+    IMG_init(&im);
+    im.nx = im.bytes_per_line = nx;
+    im.ny = ny;
+    im.depth = 8;
+    im.data = pattern(static_cast<size_t>(nx) * ny);
+    return im;
+}
+
+std::string run_python(const TempDir &dir, const std::string &script) {
+    std::string py = dir.write("t.py", script), out = dir.file("py.out");
+    if (std::system(("python3 " + py + " > " + out + " 2>&1").c_str()) != 0)
+        ADD_FAILURE() << "python failed: " << testsupport::read_file(out);
+    return testsupport::read_file(out);
+}
+
+class ImgTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        IMG_reset_state();
+        IMG_READ_LIMITS lim;
+        lim.waits = 2;
+        lim.wait_ms = 1;
+        IMG_set_read_limits(lim);
+    }
+    void TearDown() override {
+        IMG_reset_state();
+        MESS_reset_state();
+    }
+    TempDir dir;
+};
+
+TEST_F(ImgTest, RecordInitCopyAndTextCuts) {
+    IMAGE a = gray(4, 3);
+    a.colors = std::make_shared<std::vector<float>>(6, 0.5f);
+    a.num_colors = 2;
+    IMG_set_label(&a, std::string(60, 'L'));
+    IMG_set_info(&a, std::string(90, 'I'));
+    EXPECT_EQ(a.label.size(), 51u);
+    EXPECT_EQ(a.info.size(), 75u);
+    IMAGE b;
+    IMG_copy(&b, &a);
+    b.data[0] ^= 0xFF;
+    EXPECT_NE(a.data[0], b.data[0]) << "copy must own its pixels";
+    EXPECT_EQ(a.colors.get(), b.colors.get()) << "colour table is shared";
+    EXPECT_EQ(b.label, a.label);
+    IMG_free(&b);
+    EXPECT_TRUE(b.data.empty());
+    EXPECT_EQ(b.num_colors, 0);
+    EXPECT_EQ(a.colors.use_count(), 1);
+}
+
+TEST_F(ImgTest, RoundTripWithoutDomain) {
+    for (int z : {0, 1}) {
+        IMAGE a = gray(7, 5);
+        a.label = "0630Z  4 DEC 26";
+        a.info = "test image";
+        std::string f = dir.file("a.zor");
+        ASSERT_EQ(IMG_write(f.c_str(), &a, z), 1);
+        if (!z) {
+            EXPECT_EQ(testsupport::read_file(f),
+                      "ZORIMG\n0630Z  4 DEC 26\ntest image\n7 5\n" + bytes_str(a.data));
+        }
+        IMAGE b;
+        ASSERT_EQ(IMG_read_zor(f.c_str(), &b, 0), 1) << z;
+        EXPECT_EQ(b.data, a.data);
+        EXPECT_EQ(b.source, 50);
+        EXPECT_EQ(b.domain.proj, -9999);
+        EXPECT_EQ(b.bytes_per_line, 7);
+        EXPECT_EQ(b.depth, 8);
+        EXPECT_EQ(b.info, "test image");
+        EXPECT_EQ(b.date.year, 2026);
+        EXPECT_EQ(b.date.month, 12);
+        EXPECT_EQ(b.date.hour, 6);
+        EXPECT_EQ(b.date.minute, 30);
+    }
+}
+
+// Geometry lines the writer must produce, and what they read back as.
+TEST_F(ImgTest, GeometryTokensWriteAndReadBack) {
+    const std::string nums = "40.000000 -100.000000 2.500000 2.500000 4 3\n";
+    struct Row {
+        int proj;
+        std::vector<float> params; // param[0..] (-9999 = missing)
+        std::string line;
+        int read_proj;
+    } rows[] = {
+        {1, {-9999, -100}, "PS " + nums, 1},
+        {1, {-9999, -105}, "PS:-105.000000 " + nums, 1},
+        {2, {}, "LL " + nums, 2},
+        {3, {}, "ME " + nums, 3},
+        {4, {}, "LC " + nums, 4},
+        {4, {-9999, -95}, "LC:-95.000000 " + nums, 4},
+        {4,
+         {25, -95, 25, 30, 1},
+         "LC:25.000000:-95.000000:25.000000:30.000000:1.000000 " + nums,
+         4},
+        {9, {0, -75}, "SAT:0.000000:-75.000000 " + nums, 9},
+        {9, {0, -75, 6.6f}, "SAT:0.000000:-75.000000:6.600000 " + nums, 9},
+        {5, {}, nums, -9999}, // no token for orthographic
+    };
+    for (const Row &r : rows) {
+        IMAGE a = gray(4, 3);
+        a.domain.proj = r.proj;
+        a.domain.clat = 40;
+        a.domain.clon = -100;
+        a.domain.dx = a.domain.dy = 2.5f;
+        a.domain.nx = 4;
+        a.domain.ny = 3;
+        for (size_t i = 0; i < r.params.size(); ++i)
+            a.domain.param[i] = r.params[i];
+        std::string f = dir.file("g.zor");
+        ASSERT_EQ(IMG_write(f.c_str(), &a, 0), 1);
+        EXPECT_EQ(testsupport::read_file(f), "ZORIMG\n\n\n" + r.line + bytes_str(a.data));
+        IMAGE b;
+        ASSERT_EQ(IMG_read_zor(f.c_str(), &b, 0), 1) << r.line;
+        EXPECT_EQ(b.domain.proj, r.read_proj) << r.line;
+        EXPECT_EQ(b.data, a.data);
+        EXPECT_FLOAT_EQ(b.domain.clon, -100.0f);
+        EXPECT_EQ(b.nx, 4);
+        if (r.read_proj != -9999 && !(r.proj == 1 && r.params[1] == -100)) {
+            for (int i = 0; i < 5; ++i)
+                EXPECT_FLOAT_EQ(b.domain.param[i], a.domain.param[i]) << r.line << " " << i;
+        }
+    }
+}
+
+TEST_F(ImgTest, HandWrittenHeaders) {
+    std::string px(6, 'x');
+    struct Row {
+        std::string head;
+        int proj;
+        float p0, p1, p2;
+    } rows[] = {
+        {"ZORIMG\nlabel\ninfo\nPS:60.5 45 -90 1 1 3 2\n", 1, -9999, 60.5f, -9999},
+        {"ZORIMG\nlabel\ninfo\nLC:33:-97:33:45:0 45 -90 1 1 3 2\n", 4, 33, -97, 33},
+        {"ZORIMG\nlabel\ninfo\nLC:33:-97:33 45 -90 1 1 3 2\n", 4, -9999, 33, -9999}, // fallback
+        {"ZORIMG\nlabel\ninfo\nSAT:1:-75:42164 45 -90 1 1 3 2\n", 9, 1, -75, 42164},
+        {"ZORIMG\nlabel\ninfo\nXY 45 -90 1 1 3 2\n", -9999, -9999, -9999, -9999},
+        {"ZORIMG4\nlabel\ninfo\nps:-105,45,-90,3,2,100,100\n", 1, -9999, -105, -9999},
+        {"ZORIMGV\nlabel\ninfo\n3 2\n" + std::string(1024, 'v'), -9999, -9999, -9999, -9999},
+        {"ZORIMGC\nlabel\ninfo\n3 2\nab\x00\x02"
+         "cccc"s,
+         -9999, -9999, -9999, -9999},
+        {"ZORIMGCV\nl\ni\n3 2\n"s + std::string(1024, 'v') + "ab\x00\xfe"s, -9999, -9999, -9999,
+         -9999},
+    };
+    for (const Row &r : rows) {
+        std::string f = dir.write("h.zor", r.head + px);
+        IMAGE b;
+        ASSERT_EQ(IMG_read_zor(f.c_str(), &b, 0), 1) << r.head;
+        EXPECT_EQ(b.domain.proj, r.proj) << r.head;
+        EXPECT_FLOAT_EQ(b.domain.param[0], r.p0) << r.head;
+        EXPECT_FLOAT_EQ(b.domain.param[1], r.p1) << r.head;
+        EXPECT_FLOAT_EQ(b.domain.param[2], r.p2) << r.head;
+        EXPECT_EQ(b.nx, 3);
+        EXPECT_EQ(b.ny, 2);
+        EXPECT_EQ(bytes_str(b.data), px) << r.head;
+        if (r.proj != -9999) {
+            EXPECT_FLOAT_EQ(b.domain.clon, -90.0f) << r.head;
+        }
+    }
+}
+
+TEST_F(ImgTest, LongHeaderLinesAreCut) {
+    std::string label = "0630Z  4 DEC 26" + std::string(300, 'l');
+    std::string info(300, 'i');
+    std::string geom = "3 2" + std::string(200, ' ') + "junk beyond the cut";
+    std::string f = dir.write("l.zor", "ZORIMG\n" + label + "\n" + info + "\n" + geom + "\nABCDEF");
+    IMAGE b;
+    ASSERT_EQ(IMG_read_zor(f.c_str(), &b, 0), 1);
+    EXPECT_EQ(b.label.size(), 51u);
+    EXPECT_EQ(b.info, std::string(75, 'i'));
+    EXPECT_EQ(bytes_str(b.data), "ABCDEF");
+}
+
+TEST_F(ImgTest, BadFilesFailCleanly) {
+    const std::string h = "ZORIMG\nl\ni\n";
+    const std::string bad[] = {
+        "",
+        "GIF89a",
+        "ZORIMG\n",
+        "ZORIMG\nlabel\n",
+        h,
+        h + "abc def\n",
+        h + "0 5\n",
+        h + "-3 4\n",
+        h + "100001 1\n",
+        h + "40000 40000\n", // absurd sizes
+        h + "3 2\nABCDE",    // truncated plain data
+        "ZORIMG4\nl\ni\nnot a domain at all,,\nABCDEF",
+        "ZORIMGV\nl\ni\n3 2\n" + std::string(100, 'v'),
+        "ZORIMG*\nl\ni\n3 2\n" + dir.file("no_such_data") + "\n",
+        "ZORIMG*\nl\ni\n3 2\n",
+    };
+    for (const std::string &content : bad) {
+        std::string f = dir.write("bad.zor", content);
+        IMAGE b = gray(2, 2);
+        auto t0 = std::chrono::steady_clock::now();
+        EXPECT_EQ(IMG_read_zor(f.c_str(), &b, 0), -1) << content.substr(0, 40);
+        EXPECT_TRUE(b.data.empty());
+        EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(1));
+    }
+    IMAGE b;
+    EXPECT_EQ(IMG_read_zor(dir.file("missing.zor").c_str(), &b, 0), -1);
+}
+
+TEST_F(ImgTest, SeparateDataFile) {
+    std::string data = dir.write("px.bin", "ABCDEF");
+    std::string f = dir.write("s.zor", "ZORIMG*\nl\ni\n3 2\n  " + data + "\n");
+    IMAGE b;
+    ASSERT_EQ(IMG_read_zor(f.c_str(), &b, 0), 1);
+    EXPECT_EQ(bytes_str(b.data), "ABCDEF");
+    dir.write("px.bin", "ABC");
+    EXPECT_EQ(IMG_read_zor(f.c_str(), &b, 0), -1);
+}
+
+// Python inflates our file stream by stream: a 25000-byte image is three streams.
+TEST_F(ImgTest, CompressedStreamsMatchPythonZlib) {
+    if (!testsupport::have_program("python3"))
+        GTEST_SKIP() << "python3 not found";
+    IMAGE a = gray(250, 100);
+    std::string f = dir.file("c.zor");
+    MESS_set(1, 0x40000000u);
+    testing::internal::CaptureStdout();
+    ASSERT_EQ(IMG_write(f.c_str(), &a, 1), 1);
+    std::string dbg = testing::internal::GetCapturedStdout();
+    EXPECT_NE(dbg.find("Deflate+ 1 = 0 10000 = "), std::string::npos) << dbg;
+    EXPECT_NE(dbg.find("Deflate+ 1 = 0 5000 = "), std::string::npos) << dbg;
+    std::string out = dir.file("c.raw");
+    std::string res = run_python(dir, "import zlib\n"
+                                      "d = open('" +
+                                          f +
+                                          "','rb').read()\n"
+                                          "assert d.startswith(b'ZORIMGZ\\n')\n"
+                                          "d = d.split(b'\\n', 4)[4]\n"
+                                          "raw, sizes = b'', []\n"
+                                          "while d:\n"
+                                          "    o = zlib.decompressobj()\n"
+                                          "    p = o.decompress(d)\n"
+                                          "    assert o.eof\n"
+                                          "    raw += p; sizes.append(len(p)); d = o.unused_data\n"
+                                          "open('" +
+                                          out +
+                                          "','wb').write(raw)\n"
+                                          "print(*sizes)\n");
+    EXPECT_EQ(res, "10000 10000 5000\n");
+    EXPECT_EQ(testsupport::read_file(out), bytes_str(a.data));
+    IMAGE b;
+    testing::internal::CaptureStdout();
+    ASSERT_EQ(IMG_read_zor(f.c_str(), &b, 0), 1);
+    dbg = testing::internal::GetCapturedStdout();
+    EXPECT_NE(dbg.find("- 25000 25000\n"), std::string::npos) << dbg;
+    EXPECT_EQ(b.data, a.data);
+}
+
+// Files deflated by Python: complete, cut short, corrupt in the second stream, and still
+// being written while we read.
+TEST_F(ImgTest, ReadsPythonCompressedFiles) {
+    if (!testsupport::have_program("python3"))
+        GTEST_SKIP() << "python3 not found";
+    const std::vector<uint8_t> px = pattern(25000);
+    std::string base = dir.file("p");
+    run_python(dir, std::string("import zlib\nN = 25000\npx = ") + PY_PATTERN +
+                        "\nh = b'ZORIMGZ\\n\\n\\n250 100\\n'\n"
+                        "s = [zlib.compress(px[i:i+10000], 9) for i in range(0, N, 10000)]\n"
+                        "open('" +
+                        base +
+                        ".full','wb').write(h + b''.join(s))\n"
+                        "open('" +
+                        base +
+                        ".short','wb').write(h + s[0] + s[1])\n"
+                        "open('" +
+                        base +
+                        ".bad','wb').write(h + s[0] + b'\\x78\\x9c\\xff' * 50)\n"
+                        "open('" +
+                        base +
+                        ".head','wb').write(h + s[0])\n"
+                        "open('" +
+                        base + ".tail','wb').write(s[1] + s[2])\n");
+    const struct {
+        const char *ext;
+        size_t good;
+    } rows[] = {{".full", 25000}, {".short", 20000}, {".bad", 10000}};
+    for (const auto &r : rows) {
+        IMAGE b;
+        ASSERT_EQ(IMG_read_zor((base + r.ext).c_str(), &b, 0), 1) << r.ext;
+        ASSERT_EQ(b.data.size(), 25000u);
+        EXPECT_TRUE(std::equal(px.begin(), px.begin() + r.good, b.data.begin())) << r.ext;
+        EXPECT_TRUE(std::all_of(b.data.begin() + r.good, b.data.end(), [](uint8_t v) {
+            return v == 0;
+        })) << r.ext;
+    }
+    // Growing file: the rest arrives while the reader waits.
+    IMG_READ_LIMITS lim;
+    lim.waits = 40;
+    lim.wait_ms = 50;
+    IMG_set_read_limits(lim);
+    std::string grow = dir.write("grow.zor", testsupport::read_file(base + ".head"));
+    std::thread writer([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        std::ofstream(grow, std::ios::binary | std::ios::app)
+            << testsupport::read_file(base + ".tail");
+    });
+    IMAGE b;
+    int rc = IMG_read_zor(grow.c_str(), &b, 0);
+    writer.join();
+    EXPECT_EQ(rc, 1);
+    EXPECT_EQ(b.data, px);
+}
+
+// Deeper pixels and colour-indexed images are written one byte per pixel.
+TEST_F(ImgTest, WritesDeepPixelsAsBytes) {
+    struct Row {
+        int depth, bpp, order, bpl;
+        std::vector<uint8_t> row; // one row of 2 pixels (or more for packed depths)
+        std::vector<uint8_t> expect;
+    } rows[] = {
+        {24, 32, 1, 8, {0, 30, 60, 90, 9, 1, 2, 3}, {60, 2}},
+        {24, 32, 0, 8, {30, 60, 90, 0, 1, 2, 3, 9}, {60, 2}},
+        {24, 24, 1, 6, {1, 2, 3, 4, 5, 6}, {3, 6}},
+        {24, 24, 0, 6, {1, 2, 3, 4, 5, 6}, {1, 4}},
+        {16, 16, 1, 4, {1, 2, 3, 4}, {2, 4}},
+        {16, 16, 0, 4, {1, 2, 3, 4}, {1, 3}},
+        {4, 4, 1, 1, {0xA5}, {0xA, 0x5}},
+        {1, 1, 1, 1, {0x02}, {0, 1}},
+    };
+    for (const Row &r : rows) {
+        IMAGE a;
+        IMG_init(&a);
+        a.nx = 2;
+        a.ny = 2;
+        a.depth = r.depth;
+        a.bits_per_pixel = r.bpp;
+        a.byte_order = r.order;
+        a.bytes_per_line = r.bpl;
+        a.data = r.row;
+        a.data.insert(a.data.end(), r.row.begin(), r.row.end());
+        std::string f = dir.file("d.zor");
+        ASSERT_EQ(IMG_write(f.c_str(), &a, 0), 1);
+        IMAGE b;
+        ASSERT_EQ(IMG_read_zor(f.c_str(), &b, 0), 1);
+        std::vector<uint8_t> want = r.expect;
+        want.insert(want.end(), r.expect.begin(), r.expect.end());
+        EXPECT_EQ(b.data, want) << "depth " << r.depth << " order " << r.order;
+    }
+    // A colour-indexed image asked for compression is compressed and reads back.
+    IMAGE a = gray(120, 100);
+    a.num_colors = 2;
+    a.colors = std::make_shared<std::vector<float>>(6, 1.0f);
+    std::string f = dir.file("i.zor");
+    ASSERT_EQ(IMG_write(f.c_str(), &a, 1), 1);
+    IMAGE b;
+    ASSERT_EQ(IMG_read_zor(f.c_str(), &b, 0), 1);
+    EXPECT_EQ(b.data, a.data);
+}
+
+TEST_F(ImgTest, GenericReaderDispatch) {
+    IMAGE a = gray(7, 5);
+    std::string f = dir.file("a.zor");
+    ASSERT_EQ(IMG_write(f.c_str(), &a, 1), 1);
+    IMAGE b;
+    EXPECT_EQ(IMG_read(f.c_str(), &b, 0), 1);
+    EXPECT_EQ(b.data, a.data);
+    for (const char *content : {"GIF89a\x01\x00", "** made by hand\nGIF89a", "\x89PNG\r\n",
+                                "** a\nZORIMG\nl\ni\n1 1\nx"}) {
+        std::string g = dir.write("g.img", content);
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(IMG_read(g.c_str(), &b, 0), 0) << content;
+        testing::internal::GetCapturedStderr();
+        EXPECT_TRUE(b.data.empty());
+    }
+    EXPECT_EQ(IMG_read(dir.file("none").c_str(), &b, 1), 0);
+    EXPECT_EQ(IMG_dump(dir.file("dump.zor").c_str()), 0);
+}
+
+} // namespace
