@@ -1,0 +1,342 @@
+#include "sat/sat_tool.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "base/files.h"
+#include "base/flag.h"
+#include "base/mess.h"
+#include "base/resrc.h"
+#include "base/string.h"
+#include "base/system.h"
+#include "gks/colors.h"
+#include "satformats/sat_read.h"
+#include "satformats/sat_tran.h"
+
+namespace {
+
+struct SatState {
+    SAT_PARAMS params;
+    IMAGE image;
+    DOMAIN tmp_domain;
+    DOMAIN plot_domain;
+    std::string filename;
+    DATE base_date;
+    DATE file_date;
+    int64_t fsecs = 0;
+    bool params_read = false;
+    int frames = 0;
+};
+
+SatState& st() {
+    static SatState s;
+    return s;
+}
+
+// Text after a keyword of n letters and one separator character, or "".
+std::string value_after(const std::string& item, size_t n) {
+    return item.size() > n + 1 ? item.substr(n + 1) : std::string();
+}
+
+std::vector<std::string> list_option(const char* name) {
+    int count = 0;
+    std::vector<std::string> list;
+    RES_getvals(name, &count, &list);
+    return list;
+}
+
+} // namespace
+
+SAT_PARAMS& SAT_params() { return st().params; }
+IMAGE& SAT_image() { return st().image; }
+DOMAIN& SAT_plot_domain() { return st().plot_domain; }
+const DATE& SAT_base_date() { return st().base_date; }
+void SAT_reset_state() { st() = SatState{}; }
+
+int SAT_in_file() {
+    FILE_set_name("sat_vis");
+    FLAG_set(FLAG_INPUT, SAT_IN_AREA);
+
+    for (const auto& v : list_option("input")) {
+        if (str_equal_nocase(v, "area")) {
+            FLAG_set(FLAG_INPUT, SAT_IN_AREA);
+        } else if (str_equal_nocase(v, "img")) {
+            FLAG_set(FLAG_INPUT, SAT_IN_IMG);
+            FILE_set_name("sat_img");
+        } else if (str_equal_nocase(v, "awipz")) {
+            FLAG_set(FLAG_INPUT, SAT_IN_AWIPZ);
+        } else if (str_equal_nocase(v, "awip")) {
+            FLAG_set(FLAG_INPUT, SAT_IN_AWIP);
+        } else if (str_equal_nocase(v, "raster")) {
+            FLAG_set(FLAG_INPUT, SAT_IN_RASTER);
+        } else if (str_equal_nocase(v, "tiff")) {
+            FLAG_set(FLAG_INPUT, SAT_IN_TIFF);
+        } else if (str_equal_nocase(v, "lrit")) {
+            FLAG_set(FLAG_INPUT, SAT_IN_LRIT);
+        }
+    }
+
+    // Prefix forms: the type, and from the sixth character on a convention name.
+    struct Prefix {
+        const char* key;
+        size_t n;
+        int type;
+    };
+    static constexpr Prefix kPrefixes[] = {{"awipz", 5, SAT_IN_AWIPZ},
+                                           {"awip", 4, SAT_IN_AWIP},
+                                           {"rast", 4, SAT_IN_RASTER},
+                                           {"tiff", 4, SAT_IN_TIFF},
+                                           {"lrit", 4, SAT_IN_LRIT}};
+    for (const auto& v : list_option("in_file")) {
+        if (str_equal_nocase(v, "area")) {
+            FLAG_set(FLAG_INPUT, SAT_IN_AREA);
+            continue;
+        }
+        if (str_equal_nocase(v, "vis") || str_equal_nocase(v, "ir") || str_equal_nocase(v, "wv") ||
+            str_equal_nocase(v, "img")) {
+            FILE_set_name(("sat_" + str_lower(v)).c_str());
+            continue;
+        }
+        bool matched = false;
+        for (const auto& p : kPrefixes) {
+            if (v.size() >= p.n && str_prefix_nocase(v, p.key, p.n)) {
+                FLAG_set(FLAG_INPUT, p.type);
+                if (v.size() > 5)
+                    FILE_set_name(v.substr(5).c_str());
+                matched = true;
+                break;
+            }
+        }
+        if (!matched)
+            FILE_set_name(v.c_str());
+    }
+    return 0;
+}
+
+int SAT_out_file() {
+    auto values = list_option("out_file");
+    int result = 0;
+    for (const auto& v : values) {
+        // "none" and GIF values ask for window dumps, not native files: the plot
+        // front end handles them, so they select nothing here.
+        if (str_equal_nocase(v, "none") || (v.size() >= 3 && str_prefix_nocase(v, "gif", 3)) ||
+            (v.size() >= 3 && str_prefix_nocase(v, "png", 3)))
+            continue;
+        if (v.size() >= 4 && str_prefix_nocase(v, "imgz", 4)) {
+            FILE_set_name(v.size() > 5 ? v.substr(5).c_str() : "sat_img");
+            result = 2;
+        } else if (v.size() >= 3 && str_prefix_nocase(v, "img", 3)) {
+            FILE_set_name(v.size() > 4 ? v.substr(4).c_str() : "sat_img");
+            result = 1;
+        } else {
+            FILE_set_name(v.c_str());
+            result = 1;
+        }
+    }
+    return result;
+}
+
+int SAT_set_date(const DATE* date) {
+    if (date)
+        st().base_date = *date;
+    else
+        FILE_get_date(&st().base_date);
+    return 0;
+}
+
+int SAT_set_bit_shift(int shift) {
+    st().params.bit_shift = shift;
+    SAT_area_set_bit_shift(shift);
+    return 0;
+}
+
+int SAT_plot_param() {
+    SAT_PARAMS& p = st().params;
+    for (const auto& item : list_option("plot_param")) {
+        auto starts = [&](const char* key, size_t n) {
+            return item.size() >= n && str_prefix_nocase(item, key, n);
+        };
+        if (starts("remap", 5)) {
+            std::string v = value_after(item, 5);
+            p.remap_inc = v.empty() ? 20 : std::atoi(v.c_str());
+        } else if (starts("tran_sat", 8)) {
+            p.tran_sat = 1;
+        } else if (starts("tran_zor", 8)) {
+            p.tran_sat = 0;
+        } else if (starts("no_pixave", 8)) {
+            p.pix_ave = 0;
+        } else if (starts("zoom", 4)) {
+            p.zoom = static_cast<float>(std::atof(value_after(item, 4).c_str()));
+        } else if (starts("fill", 4)) {
+            p.fill = ATTR_parse_fill_pat(value_after(item, 4).c_str());
+        } else if (starts("over", 4)) {
+            p.over = 1;
+        } else if (starts("bar", 3)) {
+            p.bar = 1;
+        } else if (starts("irbar", 3)) {
+            p.bar = 2;
+        } else if (starts("pixoff", 6)) {
+            p.pix_off = std::atoi(value_after(item, 6).c_str());
+        } else if (starts("minlon", 6)) {
+            p.min_lon = static_cast<float>(std::atof(value_after(item, 6).c_str()));
+        } else if (starts("maxlon", 6)) {
+            p.max_lon = static_cast<float>(std::atof(value_after(item, 6).c_str()));
+        } else if (starts("shift", 5)) {
+            SAT_set_bit_shift(std::atoi(value_after(item, 5).c_str()));
+        } else if (str_equal_nocase(item, "refresh")) {
+            p.refresh = 1;
+        } else if (starts("cutoff", 6)) {
+            std::string v = value_after(item, 6);
+            int f[4] = {0, 0, 0, 0};
+            int n = std::sscanf(v.c_str(), "%d:%d:%d:%d", &f[0], &f[1], &f[2], &f[3]);
+            if (n < 1) {
+                n = 1;
+                f[0] = 0;
+            }
+            p.cutbase = f[0];
+            p.cutoff[0] = 0;
+            for (int k = 1; k < n; ++k)
+                p.cutoff[k] = f[k];
+            p.cutoff[n] = 256;
+            p.numcut = n - 1;
+        }
+    }
+    return 0;
+}
+
+namespace {
+
+// AREA files: read, fill the record, then either list the date ("output"
+// option) or navigate the image.
+int read_area_file(const char* name, IMAGE* image) {
+    FilePtr f = FILE_open(name, "rb");
+    if (!f) {
+        MESS_print(MESS_WARN, "SAT_read_file: Unable to open file:%s\n", name);
+        return 0;
+    }
+    AREA area;
+    if (SAT_read_AREA(f.get(), &area) == -1) {
+        MESS_print(MESS_WARN, "SAT_read_file: Unable to read image file\n");
+        return 0;
+    }
+    f.reset();
+    SAT_fill_AREA_image(image, &area);
+    st().params.imager_source = SAT_IN_AREA;
+
+    if (const char* out = RES_get("output")) {
+        std::string what = out;
+        if (str_equal_nocase(what, "date")) {
+            MESS_print(MESS_PRINT, "%s\n", image->label.c_str());
+            IMG_free(image);
+            return 0;
+        }
+        if (str_equal_nocase(what, "seq")) {
+            std::string seq;
+            DATE_make_seq(&image->date, seq);
+            MESS_print(MESS_PRINT, "%s\n", seq.c_str());
+            IMG_free(image);
+            return 0;
+        }
+        if (str_equal_nocase(what, "file")) {
+            std::string file;
+            FILE_save_name_conv();
+            if (const char* conv = RES_get("out_file"); conv && *conv)
+                FILE_set_name(conv);
+            FILE_set_date(&image->date, &file);
+            FILE_restore_name_conv();
+            MESS_print(MESS_PRINT, "%s\n", file.c_str());
+            IMG_free(image);
+            return 0;
+        }
+    }
+    SAT_print_AREA(image, &area);
+    AREA_init(&area);
+    AREA_calc_domain(image, &area);
+    return 1;
+}
+
+} // namespace
+
+int SAT_read_file(const char* name, IMAGE* image) {
+    SatState& s = st();
+    int type = FLAG_get(FLAG_INPUT);
+    int ok = 0;
+    switch (type) {
+    case SAT_IN_AREA:
+        return read_area_file(name, image);
+    case SAT_IN_IMG:
+        s.params.tran_sat = 0;
+        MESS_print(MESS_MESS, "Reading image file: %s\n", name);
+        if (IMG_read_zor(name, image, 0) > 0) {
+            if (image->date.year != -9999) {
+                std::string label;
+                DATE_make_label(&image->date, label);
+                IMG_set_label(image, label);
+            }
+            image->byte_order = 1;
+            ok = 1;
+        }
+        break;
+    default:
+        MESS_print(MESS_WARN, "SAT_read_file: no reader for input type %d yet\n", type);
+        return 0;
+    }
+    if (!ok)
+        return 0;
+    MESS_print(MESS_OUT2, "Date: %s\n", image->label.c_str());
+    MESS_print(MESS_OUT2, "Info: %s\n", image->info.c_str());
+    MESS_print(MESS_OUT2, "Image domain: ");
+    DOM_print(MESS_OUT2, &image->domain);
+    return 1;
+}
+
+int SAT_plot(const DOMAIN* domain) {
+    SatState& s = st();
+    if (domain)
+        s.tmp_domain = *domain;
+    else
+        DOM_init(&s.tmp_domain);
+    if (!s.params_read) {
+        SAT_plot_param();
+        s.params_read = true;
+    }
+
+    FILE_first(&s.base_date);
+    int n = 0;
+    while (FILE_get_next(&s.filename)) {
+        FILE_get_date(&s.file_date);
+        if (SAT_read_file(s.filename.c_str(), &s.image)) {
+            int64_t late = FILE_get_late_off();
+            if (late < 1)
+                late = 1;
+            DATE d = s.file_date;
+            s.fsecs = DATE_num_sec(&d) / late * late;
+            // Frame composition and display join here as the graphics modules land.
+            MESS_print(MESS_MESS, "Frame %d: %s\n", n, s.filename.c_str());
+            IMG_free(&s.image);
+            ++n;
+        } else if (FILE_get_num_file() == 0) {
+            ZOR_exit(10);
+        }
+    }
+    s.frames = n;
+    return 0;
+}
+
+int SAT_plot_nextfile() {
+    SatState& s = st();
+    std::string name;
+    int64_t secs = FILE_set_current(nullptr, &name);
+    if (secs == s.fsecs)
+        return 0;
+    if (!SAT_read_file(name.c_str(), &s.image))
+        return 0;
+    FILE_get_date(&s.base_date);
+    s.fsecs = secs;
+    IMG_free(&s.image);
+    return 0;
+}
+
+int SAT_callback(const char* /*event*/, float /*x*/, float /*y*/) { return 0; }

@@ -1,0 +1,55 @@
+// Satellite plot driver: input type and file-name conventions, plot
+// parameters, the walk over the file list and the file dispatcher.
+#pragma once
+
+#include <cstdint>
+
+#include "base/date.h"
+#include "map/region.h"
+#include "sat/img_tool.h"
+
+// Input types (global flag 14 and the image record's source).
+inline constexpr int SAT_IN_IMG = 50;
+inline constexpr int SAT_IN_AREA = 51;
+inline constexpr int SAT_IN_AWIP = 53;
+inline constexpr int SAT_IN_AWIPZ = 54;
+inline constexpr int SAT_IN_RASTER = 55;
+inline constexpr int SAT_IN_TIFF = 59;
+inline constexpr int SAT_IN_LRIT = 60;
+
+// Plot parameters from the "plot_param" option, kept for the life of the process.
+struct SAT_PARAMS {
+    int32_t remap_inc = 20;
+    int32_t tran_sat = 1;
+    int32_t pix_ave = 1;
+    float zoom = 1.0f;
+    float min_lon = -9999.0f;
+    float max_lon = -9999.0f;
+    int32_t pix_off = 0;
+    int32_t cutbase = 0;
+    int32_t numcut = 0;
+    int32_t cutoff[5] = {0, 0, 0, 0, 0};
+    int32_t fill = 0;
+    int32_t over = 0;
+    int32_t bar = 0;
+    int32_t refresh = 0;
+    int32_t imager_source = 51;
+    int32_t bit_shift = 0;
+};
+
+int SAT_in_file();
+int SAT_out_file();
+int SAT_set_date(const DATE* date);
+int SAT_plot_param();
+int SAT_plot(const DOMAIN* domain);
+int SAT_plot_nextfile();
+int SAT_callback(const char* event, float x, float y);
+int SAT_read_file(const char* name, IMAGE* image);
+int SAT_set_bit_shift(int shift);
+
+// Module state access for the geometry, colour and frame modules.
+SAT_PARAMS& SAT_params();
+IMAGE& SAT_image();
+DOMAIN& SAT_plot_domain();
+const DATE& SAT_base_date();
+void SAT_reset_state();
