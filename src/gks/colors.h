@@ -13,15 +13,15 @@ inline constexpr size_t CLR_NAME_MAX = 19;
 
 // Loads the colour table from a comma-separated list of files (null or empty: the
 // "color_table" resource, else "zor.clr"), each found on "file_path". Returns the count.
-int CLR_read_table(const char* names);
+int CLR_read_table(const char *names);
 // Colour name or number to colour index: -1 none/background, -2 "end", 500..508 print
 // colours, table names ignoring case, "#rrggbb" and "#RRRGGGBBB" add a colour, digits a
 // number; -1 for anything else.
-int CLR_get_ind(const char* name);
+int CLR_get_ind(const char *name);
 // Appends a colour, registers it with the device; its index, or -1 when the table is full.
-int CLR_add(const char* name, float r, float g, float b);
-int CLR_get_rgb(int index, float* r, float* g, float* b);
-const char* CLR_get_name(int index);
+int CLR_add(const char *name, float r, float g, float b);
+int CLR_get_rgb(int index, float *r, float *g, float *b);
+const char *CLR_get_name(int index);
 int CLR_get_num();
 int CLR_get_num_fill();
 int CLR_clear_table();
@@ -39,14 +39,14 @@ struct ATTRIB {
 
 inline constexpr int ATTRIB_MISSING = -9999;
 
-int ATTRIB_init(ATTRIB* rec);
-int ATTRIB_parse(const char* text, ATTRIB* rec);
+int ATTRIB_init(ATTRIB *rec);
+int ATTRIB_parse(const char *text, ATTRIB *rec);
 // Parses the default, then the resource over it; 1 when the resource has a value.
-int ATTRIB_get(const char* resource, const char* default_text, ATTRIB* rec);
-int ATTRIB_update(ATTRIB* rec, const ATTRIB* from);
-int ATTRIB_print(const ATTRIB* rec);
+int ATTRIB_get(const char *resource, const char *default_text, ATTRIB *rec);
+int ATTRIB_update(ATTRIB *rec, const ATTRIB *from);
+int ATTRIB_print(const ATTRIB *rec);
 
 // Fill-pattern keyword to pattern number ("sol" 0 ... "9%" 19); other text is read as a number.
-int ATTR_parse_fill_pat(const char* text);
+int ATTR_parse_fill_pat(const char *text);
 // Marker keyword to marker number (prefix match, first in order wins); other text is a number.
-int ATTR_parse_marker(const char* text);
+int ATTR_parse_marker(const char *text);

@@ -1,0 +1,9 @@
+modern modern.fnt
+roman roman.fnt
+romand romand.fnt
+romant romant.fnt
+times times.fnt
+timesb timesb.fnt
+timesi timesi.fnt
+greek greek.fnt
+gothic gothic.fnt

@@ -1,0 +1,52 @@
+// Fuzz target: text-metafile replay onto a metafile workstation writing into memory.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <unistd.h>
+
+#include "base/mess.h"
+#include "gks/gks.h"
+#include "gks/gks_device.h"
+#include "gks/gks_meta.h"
+
+namespace {
+
+std::string &output() {
+    static std::string s;
+    return s;
+}
+
+std::string input_path() {
+    return "/tmp/fuzz_gread_metafile." + std::to_string(getpid()) + ".meta";
+}
+
+void open_once() {
+    static bool opened = false;
+    if (opened)
+        return;
+    opened = true;
+    MESS_set(0, 0); // quiet
+    gopen_gks(nullptr);
+    gmeta_set_type(GMETA_TEXT);
+    gmeta_open_string(&output());
+    gset_win_size(1000, 800);
+    gmeta_init_file();
+    gopen_ws_device(gmeta_make_device());
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+    open_once();
+    std::string path = input_path();
+    FILE *f = std::fopen(path.c_str(), "wb");
+    if (!f)
+        return 0;
+    std::fwrite(data, 1, size, f);
+    std::fclose(f);
+    gread_metafile(path.c_str());
+    output().clear();
+    std::remove(path.c_str());
+    return 0;
+}

@@ -1,0 +1,104 @@
+// A device that records what the kernel hands it, for the kernel's tests.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/mess.h"
+#include "base/resrc.h"
+#include "gks/colors.h"
+#include "gks/gks.h"
+#include "gks/gks_device.h"
+#include "gks/gks_meta.h"
+#include "gks/gks_obj.h"
+#include "gks/gph.h"
+
+class RecordingDevice : public GksDevice {
+  public:
+    explicit RecordingDevice(int type) : type_(type) {}
+    int ws_type() const override { return type_; }
+    int device_class() const override {
+        switch (type_) {
+        case GWS_META:
+            return GCLASS_META;
+        case GWS_PS:
+            return GCLASS_PS;
+        case GWS_HPGL:
+            return GCLASS_HPGL;
+        default:
+            return GCLASS_X11;
+        }
+    }
+    void attribute(GAttr a) override { attrs.push_back(a); }
+    int alloc_color(int index, const float *) override {
+        return (type_ == GWS_WIN || type_ == GWS_PIX) ? 1000 + index : -2;
+    }
+    void clip(const GClip &c) override { clips.push_back(c); }
+    int polyline(std::span<const GPoint> p) override {
+        lines.emplace_back(p.begin(), p.end());
+        return 0;
+    }
+    int fill_area(std::span<const GPoint> p) override {
+        fills.emplace_back(p.begin(), p.end());
+        return 0;
+    }
+    void marker_begin(int n) override { marker_calls.push_back(n); }
+    void marker_stroke(std::span<const DPoint> p) override {
+        strokes.emplace_back(p.begin(), p.end());
+        stroke_shadow.push_back(in_shadow);
+    }
+    void text_begin(GPoint, const std::string &s) override { text_calls.push_back(s); }
+    void text_polyline(std::span<const GPoint> p) override {
+        text_lines.emplace_back(p.begin(), p.end());
+        text_shadow.push_back(in_shadow);
+    }
+    bool shadow_capable() const override { return type_ == GWS_WIN || type_ == GWS_PIX; }
+    void shadow(bool on) override { in_shadow = on; }
+    void select_tran(int n) override { selections.push_back(n); }
+    int clear_region(const float *) override {
+        ++clears;
+        return 0;
+    }
+    void message(int, const std::string &s) override { messages.push_back(s); }
+
+    int type_;
+    bool in_shadow = false;
+    std::vector<GAttr> attrs;
+    std::vector<GClip> clips;
+    std::vector<std::vector<GPoint>> lines, fills, text_lines;
+    std::vector<std::vector<DPoint>> strokes;
+    std::vector<bool> stroke_shadow, text_shadow;
+    std::vector<int> marker_calls, selections;
+    std::vector<std::string> text_calls, messages;
+    int clears = 0;
+};
+
+// Resets every module the kernel touches, before and after each test.
+inline void reset_graphics() {
+    gks_reset_state();
+    gmeta_reset_state();
+    CLR_reset_state();
+    GPH_reset_state();
+    RES_reset_state();
+    MESS_reset_state();
+}
+
+class GksTest : public ::testing::Test {
+  protected:
+    void SetUp() override { reset_graphics(); }
+    void TearDown() override { reset_graphics(); }
+
+    // Opens the kernel (error stream on standard error) and a recording workstation of
+    // the given type on a width x height surface.
+    RecordingDevice *open(int type, int width = 640, int height = 512) {
+        gopen_gks(nullptr);
+        gset_win_size(width, height);
+        auto d = std::make_unique<RecordingDevice>(type);
+        RecordingDevice *p = d.get();
+        EXPECT_EQ(gopen_ws_device(std::move(d)), 0);
+        return p;
+    }
+};
