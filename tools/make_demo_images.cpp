@@ -12,7 +12,7 @@
 #include "base/mess.h"
 #include "sat/img_tool.h"
 
-int main(int argc, char** argv) {
+int main(int argc, char **argv) {
     if (argc != 4) {
         std::fprintf(stderr, "usage: %s DIR YYYYMMDDhhmm COUNT\n", argv[0]);
         return 2;

@@ -30,17 +30,17 @@ struct SatState {
     int frames = 0;
 };
 
-SatState& st() {
+SatState &st() {
     static SatState s;
     return s;
 }
 
 // Text after a keyword of n letters and one separator character, or "".
-std::string value_after(const std::string& item, size_t n) {
+std::string value_after(const std::string &item, size_t n) {
     return item.size() > n + 1 ? item.substr(n + 1) : std::string();
 }
 
-std::vector<std::string> list_option(const char* name) {
+std::vector<std::string> list_option(const char *name) {
     int count = 0;
     std::vector<std::string> list;
     RES_getvals(name, &count, &list);
@@ -49,17 +49,27 @@ std::vector<std::string> list_option(const char* name) {
 
 } // namespace
 
-SAT_PARAMS& SAT_params() { return st().params; }
-IMAGE& SAT_image() { return st().image; }
-DOMAIN& SAT_plot_domain() { return st().plot_domain; }
-const DATE& SAT_base_date() { return st().base_date; }
-void SAT_reset_state() { st() = SatState{}; }
+SAT_PARAMS &SAT_params() {
+    return st().params;
+}
+IMAGE &SAT_image() {
+    return st().image;
+}
+DOMAIN &SAT_plot_domain() {
+    return st().plot_domain;
+}
+const DATE &SAT_base_date() {
+    return st().base_date;
+}
+void SAT_reset_state() {
+    st() = SatState{};
+}
 
 int SAT_in_file() {
     FILE_set_name("sat_vis");
     FLAG_set(FLAG_INPUT, SAT_IN_AREA);
 
-    for (const auto& v : list_option("input")) {
+    for (const auto &v : list_option("input")) {
         if (str_equal_nocase(v, "area")) {
             FLAG_set(FLAG_INPUT, SAT_IN_AREA);
         } else if (str_equal_nocase(v, "img")) {
@@ -80,7 +90,7 @@ int SAT_in_file() {
 
     // Prefix forms: the type, and from the sixth character on a convention name.
     struct Prefix {
-        const char* key;
+        const char *key;
         size_t n;
         int type;
     };
@@ -89,7 +99,7 @@ int SAT_in_file() {
                                            {"rast", 4, SAT_IN_RASTER},
                                            {"tiff", 4, SAT_IN_TIFF},
                                            {"lrit", 4, SAT_IN_LRIT}};
-    for (const auto& v : list_option("in_file")) {
+    for (const auto &v : list_option("in_file")) {
         if (str_equal_nocase(v, "area")) {
             FLAG_set(FLAG_INPUT, SAT_IN_AREA);
             continue;
@@ -100,7 +110,7 @@ int SAT_in_file() {
             continue;
         }
         bool matched = false;
-        for (const auto& p : kPrefixes) {
+        for (const auto &p : kPrefixes) {
             if (v.size() >= p.n && str_prefix_nocase(v, p.key, p.n)) {
                 FLAG_set(FLAG_INPUT, p.type);
                 if (v.size() > 5)
@@ -118,7 +128,7 @@ int SAT_in_file() {
 int SAT_out_file() {
     auto values = list_option("out_file");
     int result = 0;
-    for (const auto& v : values) {
+    for (const auto &v : values) {
         // "none" and GIF values ask for window dumps, not native files: the plot
         // front end handles them, so they select nothing here.
         if (str_equal_nocase(v, "none") || (v.size() >= 3 && str_prefix_nocase(v, "gif", 3)) ||
@@ -138,7 +148,7 @@ int SAT_out_file() {
     return result;
 }
 
-int SAT_set_date(const DATE* date) {
+int SAT_set_date(const DATE *date) {
     if (date)
         st().base_date = *date;
     else
@@ -153,9 +163,9 @@ int SAT_set_bit_shift(int shift) {
 }
 
 int SAT_plot_param() {
-    SAT_PARAMS& p = st().params;
-    for (const auto& item : list_option("plot_param")) {
-        auto starts = [&](const char* key, size_t n) {
+    SAT_PARAMS &p = st().params;
+    for (const auto &item : list_option("plot_param")) {
+        auto starts = [&](const char *key, size_t n) {
             return item.size() >= n && str_prefix_nocase(item, key, n);
         };
         if (starts("remap", 5)) {
@@ -210,7 +220,7 @@ namespace {
 
 // AREA files: read, fill the record, then either list the date ("output"
 // option) or navigate the image.
-int read_area_file(const char* name, IMAGE* image) {
+int read_area_file(const char *name, IMAGE *image) {
     FilePtr f = FILE_open(name, "rb");
     if (!f) {
         MESS_print(MESS_WARN, "SAT_read_file: Unable to open file:%s\n", name);
@@ -225,7 +235,7 @@ int read_area_file(const char* name, IMAGE* image) {
     SAT_fill_AREA_image(image, &area);
     st().params.imager_source = SAT_IN_AREA;
 
-    if (const char* out = RES_get("output")) {
+    if (const char *out = RES_get("output")) {
         std::string what = out;
         if (str_equal_nocase(what, "date")) {
             MESS_print(MESS_PRINT, "%s\n", image->label.c_str());
@@ -242,7 +252,7 @@ int read_area_file(const char* name, IMAGE* image) {
         if (str_equal_nocase(what, "file")) {
             std::string file;
             FILE_save_name_conv();
-            if (const char* conv = RES_get("out_file"); conv && *conv)
+            if (const char *conv = RES_get("out_file"); conv && *conv)
                 FILE_set_name(conv);
             FILE_set_date(&image->date, &file);
             FILE_restore_name_conv();
@@ -259,8 +269,8 @@ int read_area_file(const char* name, IMAGE* image) {
 
 } // namespace
 
-int SAT_read_file(const char* name, IMAGE* image) {
-    SatState& s = st();
+int SAT_read_file(const char *name, IMAGE *image) {
+    SatState &s = st();
     int type = FLAG_get(FLAG_INPUT);
     int ok = 0;
     switch (type) {
@@ -292,8 +302,8 @@ int SAT_read_file(const char* name, IMAGE* image) {
     return 1;
 }
 
-int SAT_plot(const DOMAIN* domain) {
-    SatState& s = st();
+int SAT_plot(const DOMAIN *domain) {
+    SatState &s = st();
     if (domain)
         s.tmp_domain = *domain;
     else
@@ -326,7 +336,7 @@ int SAT_plot(const DOMAIN* domain) {
 }
 
 int SAT_plot_nextfile() {
-    SatState& s = st();
+    SatState &s = st();
     std::string name;
     int64_t secs = FILE_set_current(nullptr, &name);
     if (secs == s.fsecs)
@@ -339,4 +349,6 @@ int SAT_plot_nextfile() {
     return 0;
 }
 
-int SAT_callback(const char* /*event*/, float /*x*/, float /*y*/) { return 0; }
+int SAT_callback(const char * /*event*/, float /*x*/, float /*y*/) {
+    return 0;
+}

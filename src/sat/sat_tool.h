@@ -39,17 +39,17 @@ struct SAT_PARAMS {
 
 int SAT_in_file();
 int SAT_out_file();
-int SAT_set_date(const DATE* date);
+int SAT_set_date(const DATE *date);
 int SAT_plot_param();
-int SAT_plot(const DOMAIN* domain);
+int SAT_plot(const DOMAIN *domain);
 int SAT_plot_nextfile();
-int SAT_callback(const char* event, float x, float y);
-int SAT_read_file(const char* name, IMAGE* image);
+int SAT_callback(const char *event, float x, float y);
+int SAT_read_file(const char *name, IMAGE *image);
 int SAT_set_bit_shift(int shift);
 
 // Module state access for the geometry, colour and frame modules.
-SAT_PARAMS& SAT_params();
-IMAGE& SAT_image();
-DOMAIN& SAT_plot_domain();
-const DATE& SAT_base_date();
+SAT_PARAMS &SAT_params();
+IMAGE &SAT_image();
+DOMAIN &SAT_plot_domain();
+const DATE &SAT_base_date();
 void SAT_reset_state();

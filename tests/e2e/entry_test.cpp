@@ -6,15 +6,15 @@
 
 #include "support/test_support.h"
 
-using testsupport::RunOptions;
 using testsupport::run_xsat;
+using testsupport::RunOptions;
 using testsupport::TempDir;
 
 namespace {
 
 // Runs in an empty folder with HOME pointing there, so no resource file of the
 // machine is read unless the test writes one.
-RunOptions isolated(const TempDir& dir) {
+RunOptions isolated(const TempDir &dir) {
     RunOptions o;
     o.cwd = dir.path().string();
     o.env["HOME"] = dir.path().string();
@@ -22,7 +22,7 @@ RunOptions isolated(const TempDir& dir) {
     return o;
 }
 
-int count(const std::string& hay, const std::string& needle) {
+int count(const std::string &hay, const std::string &needle) {
     int n = 0;
     for (size_t p = hay.find(needle); p != std::string::npos; p = hay.find(needle, p + 1))
         ++n;
@@ -30,7 +30,7 @@ int count(const std::string& hay, const std::string& needle) {
 }
 
 // A small native image: header lines and 2 x 2 pixels.
-std::string native_image(const std::string& label) {
+std::string native_image(const std::string &label) {
     return "ZORIMG\n" + label + "\ntest image\n2 2\n" + std::string("\x01\x02\x03\x04", 4);
 }
 
@@ -167,11 +167,11 @@ TEST(Entry, LatestFileThroughNamingConvention) {
     dir.write("sat/sat_20261204_0900.img", img);
     dir.write("sat/sat_20261204_1200.img", img);
     dir.write("sat/sat_20261204_1300.img", "tiny"); // below the minimum size
-    dir.write("sat/sat_20261204_1500.img", img);   // after the base time
+    dir.write("sat/sat_20261204_1500.img", img);    // after the base time
     auto o = isolated(dir);
     o.env["zorcurtime"] = "#202612041330";
-    auto r = run_xsat({"-ba", "-me", "mess", "-fp", dir.path().string(), "-sp",
-                       dir.file("sat"), "-inp", "img", "-cu", "la"},
+    auto r = run_xsat({"-ba", "-me", "mess", "-fp", dir.path().string(), "-sp", dir.file("sat"),
+                       "-inp", "img", "-cu", "la"},
                       o);
     EXPECT_NE(r.out.find("Current filename: " + dir.file("sat") + "/sat_20261204_1200.img\n"),
               std::string::npos)
@@ -179,8 +179,8 @@ TEST(Entry, LatestFileThroughNamingConvention) {
     EXPECT_EQ(r.status, 0) << r.out << r.err;
 
     // Two hours before the base time.
-    r = run_xsat({"-ba", "-me", "mess", "-fp", dir.path().string(), "-sp", dir.file("sat"),
-                  "-inp", "img", "-cu", "-2:00"},
+    r = run_xsat({"-ba", "-me", "mess", "-fp", dir.path().string(), "-sp", dir.file("sat"), "-inp",
+                  "img", "-cu", "-2:00"},
                  o);
     EXPECT_NE(r.out.find("Current filename: " + dir.file("sat") + "/sat_20261204_1100.img\n"),
               std::string::npos)
@@ -191,12 +191,12 @@ TEST(Entry, LatestFileThroughNamingConvention) {
 TEST(Entry, HourSpanWalksEveryExistingFile) {
     TempDir dir;
     dir.write("name_conv", "sat %S/sat_%Y%m%d_%h00.%e - 10\n");
-    for (const char* h : {"09", "10", "12"})
+    for (const char *h : {"09", "10", "12"})
         dir.write(std::string("sat/sat_20261204_") + h + "00.img", native_image("x"));
     auto o = isolated(dir);
     o.env["zorcurtime"] = "#202612041230";
-    auto r = run_xsat({"-ba", "-me", "mess", "-fp", dir.path().string(), "-sp",
-                       dir.file("sat"), "-inp", "img", "-cu", "la", "-nh", "-3:00"},
+    auto r = run_xsat({"-ba", "-me", "mess", "-fp", dir.path().string(), "-sp", dir.file("sat"),
+                       "-inp", "img", "-cu", "la", "-nh", "-3:00"},
                       o);
     EXPECT_EQ(r.status, 0) << r.out << r.err;
     // 09, 10 and 12 exist; 11 is skipped in the sequence.

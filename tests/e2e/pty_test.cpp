@@ -17,7 +17,7 @@
 namespace {
 
 // Reads from the terminal until text appears or the time runs out.
-bool read_until(int fd, std::string& seen, const std::string& text, int seconds) {
+bool read_until(int fd, std::string &seen, const std::string &text, int seconds) {
     time_t end = time(nullptr) + seconds;
     while (seen.find(text) == std::string::npos) {
         if (time(nullptr) > end)
@@ -47,7 +47,7 @@ TEST(Terminal, ExitAtThePromptUnderAPseudoTerminal) {
         setenv("HOME", dir.path().c_str(), 1);
         setenv("zordefault", dir.path().c_str(), 1);
         unsetenv("zorcurtime");
-        execl(XSAT_BINARY, "xsat", static_cast<char*>(nullptr));
+        execl(XSAT_BINARY, "xsat", static_cast<char *>(nullptr));
         _exit(127);
     }
     std::string seen;

@@ -11,15 +11,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-extern char** environ;
+extern char **environ;
 
 namespace testsupport {
 
 namespace fs = std::filesystem;
 
-std::string shared_path(const std::string& rel) {
+std::string shared_path(const std::string &rel) {
     std::vector<std::string> roots;
-    if (const char* e = std::getenv("XSAT_SHARED"))
+    if (const char *e = std::getenv("XSAT_SHARED"))
         roots.emplace_back(e);
 #ifdef XSAT_SHARED_DIR
     roots.emplace_back(XSAT_SHARED_DIR);
@@ -27,7 +27,7 @@ std::string shared_path(const std::string& rel) {
 #ifdef XSAT_SOURCE_DIR
     roots.emplace_back(std::string(XSAT_SOURCE_DIR) + "/../shared");
 #endif
-    for (const auto& r : roots) {
+    for (const auto &r : roots) {
         fs::path p = fs::path(r) / rel;
         std::error_code ec;
         if (fs::exists(p, ec))
@@ -50,7 +50,7 @@ TempDir::~TempDir() {
     fs::remove_all(dir_, ec);
 }
 
-std::string TempDir::write(const std::string& name, const std::string& content) const {
+std::string TempDir::write(const std::string &name, const std::string &content) const {
     fs::path p = dir_ / name;
     fs::create_directories(p.parent_path());
     std::ofstream f(p, std::ios::binary);
@@ -58,24 +58,24 @@ std::string TempDir::write(const std::string& name, const std::string& content) 
     return p.string();
 }
 
-std::string read_file(const std::string& path) {
+std::string read_file(const std::string &path) {
     std::ifstream f(path, std::ios::binary);
     std::ostringstream ss;
     ss << f.rdbuf();
     return ss.str();
 }
 
-bool have_program(const std::string& name) {
+bool have_program(const std::string &name) {
     std::string cmd = "command -v " + name + " >/dev/null 2>&1";
     return std::system(cmd.c_str()) == 0;
 }
 
-RunResult run_program(const std::string& program, const std::vector<std::string>& args,
-                      const RunOptions& opt) {
+RunResult run_program(const std::string &program, const std::vector<std::string> &args,
+                      const RunOptions &opt) {
     RunResult res;
     // Environment: ours without zor* variables, then the caller's changes.
     std::map<std::string, std::string> env;
-    for (char** e = environ; *e; ++e) {
+    for (char **e = environ; *e; ++e) {
         std::string kv = *e;
         auto eq = kv.find('=');
         if (eq == std::string::npos)
@@ -85,12 +85,12 @@ RunResult run_program(const std::string& program, const std::vector<std::string>
             continue;
         env[k] = kv.substr(eq + 1);
     }
-    for (const auto& k : opt.unset_env)
+    for (const auto &k : opt.unset_env)
         env.erase(k);
-    for (const auto& [k, v] : opt.env)
+    for (const auto &[k, v] : opt.env)
         env[k] = v;
     std::vector<std::string> envs;
-    for (const auto& [k, v] : env)
+    for (const auto &[k, v] : env)
         envs.push_back(k + "=" + v);
 
     int in_pipe[2], out_pipe[2], err_pipe[2];
@@ -106,13 +106,13 @@ RunResult run_program(const std::string& program, const std::vector<std::string>
         close(err_pipe[0]);
         if (!opt.cwd.empty() && chdir(opt.cwd.c_str()) != 0)
             _exit(126);
-        std::vector<char*> argv;
-        argv.push_back(const_cast<char*>(program.c_str()));
-        for (const auto& a : args)
-            argv.push_back(const_cast<char*>(a.c_str()));
+        std::vector<char *> argv;
+        argv.push_back(const_cast<char *>(program.c_str()));
+        for (const auto &a : args)
+            argv.push_back(const_cast<char *>(a.c_str()));
         argv.push_back(nullptr);
-        std::vector<char*> envp;
-        for (auto& s : envs)
+        std::vector<char *> envp;
+        for (auto &s : envs)
             envp.push_back(s.data());
         envp.push_back(nullptr);
         execvpe(program.c_str(), argv.data(), envp.data());
@@ -193,7 +193,7 @@ RunResult run_program(const std::string& program, const std::vector<std::string>
     return res;
 }
 
-RunResult run_xsat(const std::vector<std::string>& args, const RunOptions& opt) {
+RunResult run_xsat(const std::vector<std::string> &args, const RunOptions &opt) {
 #ifdef XSAT_BINARY
     return run_program(XSAT_BINARY, args, opt);
 #else

@@ -10,7 +10,7 @@
 namespace testsupport {
 
 // Path of a file under the shared sample-data folder, or "" when the folder is absent.
-std::string shared_path(const std::string& rel);
+std::string shared_path(const std::string &rel);
 
 // Skips the current test with a clear message when a shared sample file is missing.
 #define XSAT_REQUIRE_SHARED(var, rel)                                                              \
@@ -23,12 +23,12 @@ class TempDir {
   public:
     TempDir();
     ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::filesystem::path& path() const { return dir_; }
-    std::string file(const std::string& name) const { return (dir_ / name).string(); }
+    TempDir(const TempDir &) = delete;
+    TempDir &operator=(const TempDir &) = delete;
+    const std::filesystem::path &path() const { return dir_; }
+    std::string file(const std::string &name) const { return (dir_ / name).string(); }
     // Writes text (or bytes) into a file of the folder and returns its path.
-    std::string write(const std::string& name, const std::string& content) const;
+    std::string write(const std::string &name, const std::string &content) const;
 
   private:
     std::filesystem::path dir_;
@@ -41,24 +41,24 @@ struct RunResult {
 };
 
 struct RunOptions {
-    std::string stdin_text;                   // fed to the program's standard input
-    std::map<std::string, std::string> env;   // added to (or replacing) the environment
-    std::vector<std::string> unset_env;       // removed from the environment
-    std::string cwd;                          // working folder ("" = unchanged)
+    std::string stdin_text;                 // fed to the program's standard input
+    std::map<std::string, std::string> env; // added to (or replacing) the environment
+    std::vector<std::string> unset_env;     // removed from the environment
+    std::string cwd;                        // working folder ("" = unchanged)
     int timeout_s = 60;
 };
 
 // Runs a program with arguments; the environment starts from a clean copy of ours
 // with every "zor*" variable removed so the user's settings never leak into tests.
-RunResult run_program(const std::string& program, const std::vector<std::string>& args,
-                      const RunOptions& opt = {});
+RunResult run_program(const std::string &program, const std::vector<std::string> &args,
+                      const RunOptions &opt = {});
 
 // Runs the xsat binary built beside the tests.
-RunResult run_xsat(const std::vector<std::string>& args, const RunOptions& opt = {});
+RunResult run_xsat(const std::vector<std::string> &args, const RunOptions &opt = {});
 
-std::string read_file(const std::string& path);
+std::string read_file(const std::string &path);
 
 // True when a program is found on PATH.
-bool have_program(const std::string& name);
+bool have_program(const std::string &name);
 
 } // namespace testsupport
