@@ -1,5 +1,6 @@
 // AREA reader: byte-order helpers, plain files in both byte orders, sync-framed
 // streams, damaged input, the image record and the real sample files.
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -129,9 +130,11 @@ TEST_F(AreaRead, BothByteOrdersGiveTheSameRecord) {
     EXPECT_NE(big_swaps, swap_active()) << "one of the two orders must be swapped";
     // Equal but for the text words, which both files hold as characters: the
     // comment keeps its order, the type words 51 and 52 are swapped like numbers.
-    for (int i = 0; i < AREA_DIR_WORDS; ++i)
-        if (i < AREA_W_COMMENT || (i > 31 && i != AREA_W_SOURCE && i != AREA_W_CALIB))
+    for (int i = 0; i < AREA_DIR_WORDS; ++i) {
+        if (i < AREA_W_COMMENT || (i > 31 && i != AREA_W_SOURCE && i != AREA_W_CALIB)) {
             EXPECT_EQ(big.dir[static_cast<size_t>(i)], little.dir[static_cast<size_t>(i)]) << i;
+        }
+    }
     EXPECT_EQ(big.dir[AREA_W_SOURCE], static_cast<int32_t>(__builtin_bswap32(
                                           static_cast<uint32_t>(little.dir[AREA_W_SOURCE]))));
     EXPECT_EQ(big.dir[AREA_W_LINES], 9);
@@ -483,9 +486,12 @@ TEST_F(AreaRead, DamagedHeadersFailWithAMessage) {
     };
     auto with_word = [&](int word, int32_t v) {
         auto b = bytes;
-        for (int k = 0; k < 4; ++k)
-            b[static_cast<size_t>(4 * word + k)] =
-                static_cast<uint8_t>(static_cast<uint32_t>(v) >> (24 - 8 * k));
+        const uint32_t u = static_cast<uint32_t>(v);
+        const uint8_t be[4] = {static_cast<uint8_t>(u >> 24), static_cast<uint8_t>(u >> 16),
+                               static_cast<uint8_t>(u >> 8), static_cast<uint8_t>(u)};
+        const size_t at = static_cast<size_t>(4 * word);
+        if (at + 4 <= b.size())
+            std::memcpy(b.data() + at, be, 4);
         return b;
     };
     std::vector<Row> rows = {
