@@ -1,0 +1,668 @@
+// Image geometry: domain completion, remap, zoom and the displayed domain.
+//
+// Positions inside an image are (row, column) with (0, 0) the centre of the upper-left
+// pixel; a domain's grid point (i, j) is the centre of pixel (row j, column i), and a
+// domain of n points has its centre at grid position (n - 1) / 2. The AREA navigation
+// numbers pixels from 1 (AREA_line_elem mode 2 gives 1 for the first line and element
+// of the image), so its pixel coordinates are shifted by one here; AREA coordinate
+// lcor + i * lres is pixel row i, the same mapping the zoom hands back to the navigation.
+//
+// The projection module holds one current domain. A remap needs two (the output
+// domain to untransform plot points, the image's domain to place latitude-longitude
+// points), so the points of a row are navigated in batches: all untransforms with the
+// output domain current, then all forward transforms with the image's domain current,
+// which keeps the domain switches to a few per row instead of two per pixel.
+
+#include "sat/sat_geom.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+#include "base/mess.h"
+#include "base/resrc.h"
+#include "gks/gks.h"
+#include "map/maptran.h"
+#include "sat/sat_tool.h"
+#include "satformats/sat_tran.h"
+
+namespace {
+
+constexpr float kMiss = -9999.0f;
+constexpr int kDefaultWidth = 640;
+constexpr int kDefaultHeight = 427;
+// Largest remap or zoom output accepted (bytes).
+constexpr int64_t kMaxOutPixels = int64_t{1} << 28;
+
+bool missing(float v) {
+    return v == kMiss;
+}
+bool is_map_proj(int proj) {
+    return proj >= 1 && proj <= 9;
+}
+bool usable_step(float v) {
+    return std::isfinite(v) && v != 0.0f && !missing(v);
+}
+
+int clamp_side(long v) {
+    return static_cast<int>(std::clamp<long>(v, 2, IMG_MAX_SIDE));
+}
+
+uint8_t to_byte(int v) {
+    return static_cast<uint8_t>(std::clamp(v, 0, 255));
+}
+
+// Source pixels of an 8-bit image, validated against its buffer.
+struct Pixels {
+    const uint8_t *data = nullptr;
+    int width = 0, height = 0;
+    size_t stride = 0;
+};
+
+// False (after a message naming caller) when the image's buffer does not hold
+// its declared size or the image is not 8 bits deep. An image without pixels is
+// valid and reads as empty.
+bool source_pixels(const IMAGE &image, const char *caller, Pixels *px) {
+    *px = Pixels{};
+    if (image.nx <= 0 || image.ny <= 0 || image.data.empty())
+        return true;
+    if (image.depth != 8) {
+        MESS_print(MESS_WARN, "%s: only 8-bit images can be resampled (depth %d)\n", caller,
+                   image.depth);
+        return false;
+    }
+    const size_t stride =
+        image.bytes_per_line >= image.nx ? size_t(image.bytes_per_line) : size_t(image.nx);
+    const size_t need = stride * size_t(image.ny - 1) + size_t(image.nx);
+    if (image.data.size() < need) {
+        MESS_print(MESS_WARN, "%s: image data too short: %zu bytes for %dx%d\n", caller,
+                   image.data.size(), image.nx, image.ny);
+        return false;
+    }
+    px->data = image.data.data();
+    px->width = image.nx;
+    px->height = image.ny;
+    px->stride = stride;
+    return true;
+}
+
+// Cut-off classes of the plot parameters: neighbours of different classes are not
+// averaged.
+struct CutClasses {
+    int base = 0;
+    int numcut = 0; // 0: no classes
+    int bound[5] = {0, 0, 0, 0, 0};
+};
+
+CutClasses cut_classes(const SAT_PARAMS &p) {
+    CutClasses c;
+    c.base = p.cutbase;
+    c.numcut = std::clamp(p.numcut, 0, 3);
+    for (int k = 0; k < 5; ++k)
+        c.bound[k] = p.cutoff[k];
+    return c;
+}
+
+// The value at (row, col) of an image: 0 off the image; otherwise the four
+// neighbours weighted bilinearly (pix_ave) or the nearest one, never mixing
+// neighbours of different cut-off classes.
+uint8_t sample(const Pixels &px, float row, float col, bool pix_ave, const CutClasses &cut) {
+    // The negated test also rejects NaN positions.
+    if (!(row >= 0.0f && col >= 0.0f && row <= float(px.height - 1) && col <= float(px.width - 1)))
+        return 0;
+    const int i = static_cast<int>(row), j = static_cast<int>(col);
+    double fr = row - float(i), fc = col - float(j);
+    const int i1 = std::min(i + 1, px.height - 1), j1 = std::min(j + 1, px.width - 1);
+    const uint8_t *r0 = px.data + size_t(i) * px.stride;
+    const uint8_t *r1 = px.data + size_t(i1) * px.stride;
+    int p[4] = {r0[j], r0[j1], r1[j], r1[j1]};
+    if (p[0] == p[1] && p[0] == p[2] && p[0] == p[3])
+        return static_cast<uint8_t>(p[0]);
+
+    bool mixed = false;
+    int remembered = -1;
+    if (cut.numcut >= 1) {
+        bool partial = false;
+        for (int k = 0; k <= cut.numcut; ++k) {
+            const int lo = cut.bound[k], hi = cut.bound[k + 1];
+            int held = 0;
+            for (int v : p)
+                held += (v == cut.base || (v >= lo && v < hi)) ? 1 : 0;
+            if (held == 4) {
+                // The base value joins the class as its lower bound.
+                for (int &v : p) {
+                    if (v == cut.base) {
+                        v = lo;
+                        remembered = lo;
+                    }
+                }
+                partial = false;
+                break;
+            }
+            if (held > 0)
+                partial = true;
+        }
+        mixed = partial;
+    }
+    if (!pix_ave || mixed) {
+        fr = fr > 0.5 ? 1.0 : 0.0;
+        fc = fc > 0.5 ? 1.0 : 0.0;
+    }
+    const double v =
+        (1 - fr) * (1 - fc) * p[0] + (1 - fr) * fc * p[1] + fr * (1 - fc) * p[2] + fr * fc * p[3];
+    const uint8_t b = to_byte(static_cast<int>(v));
+    if (remembered >= 0 && b == remembered)
+        return to_byte(cut.base);
+    return b;
+}
+
+// Remap state: the two domains and how a latitude-longitude point finds its
+// place in the image.
+class Remapper {
+  public:
+    Remapper(const IMAGE &image, const DOMAIN &out, const Pixels &px, const SAT_PARAMS &p)
+        : out_(out), img_(image.domain), px_(px), pix_ave_(p.pix_ave != 0), cut_(cut_classes(p)),
+          min_lon_(p.min_lon), max_lon_(p.max_lon) {
+        // With no satellite navigation installed, "tran_sat" falls back to the
+        // image's own domain rather than to a navigation that places nothing.
+        use_area_ = p.tran_sat != 0 && AREA_get_image_type() != AREA_NAV_NONE;
+        img_ok_ = domain_usable(img_);
+        make_current(kOut);
+        float lim[4];
+        MAP_get_limits(lim);
+        xmin_ = lim[0];
+        xmax_ = lim[1];
+        ymax_ = lim[3];
+        // One more than the row for the last segment end of a step of 1.
+        const size_t n = size_t(out_.nx) + 1;
+        lat_.resize(n);
+        lon_.resize(n);
+        xs_.resize(n);
+        rows_.resize(n);
+        cols_.resize(n);
+        own_.resize(n);
+        node_x_.reserve(n);
+        node_col_.reserve(n);
+    }
+
+    // Whether a domain can place latitude-longitude points in its grid.
+    static bool domain_usable(const DOMAIN &d) {
+        return is_map_proj(d.proj) && usable_step(d.dx) && usable_step(d.dy) && !missing(d.clat) &&
+               !missing(d.clon) && d.nx > 0 && d.ny > 0;
+    }
+
+    // Exact mode: every pixel through the image's own domain.
+    void exact_row(int r, uint8_t *out) {
+        const float y = ymax_ - float(r) * out_.dy;
+        const int nx = out_.nx;
+        for (int m = 0; m < nx; ++m)
+            xs_[m] = xmin_ + float(m) * out_.dx;
+        untransform(nx, y);
+        place_in_domain(nx);
+        for (int m = 0; m < nx; ++m)
+            out[m] = sample(px_, rows_[m], cols_[m], pix_ave_, cut_);
+    }
+
+    // Interpolated mode: exact navigation at the segment ends 0, step, 2 step ...
+    // and at xmax, linear in between; pixels of segments with an invalid end are
+    // navigated one by one.
+    void interpolated_row(int r, int step, uint8_t *out) {
+        const float y = ymax_ - float(r) * out_.dy;
+        const int nx = out_.nx;
+        const int segments = (nx + step - 1) / step;
+        // Node k is column min(k * step, nx - 1); the last one is xmax.
+        node_x_.clear();
+        node_col_.clear();
+        for (int k = 0; k <= segments; ++k) {
+            const long col = std::min<long>(long(k) * step, nx - 1);
+            node_col_.push_back(int(col));
+            node_x_.push_back(col == nx - 1 ? xmax_ : xmin_ + float(col) * out_.dx);
+        }
+        const int nodes = segments + 1;
+        std::copy(node_x_.begin(), node_x_.end(), xs_.begin());
+        navigate(nodes, y);
+        node_row_.assign(rows_.begin(), rows_.begin() + nodes);
+        node_cl_.assign(cols_.begin(), cols_.begin() + nodes);
+        node_ok_.resize(nodes);
+        for (int k = 0; k < nodes; ++k)
+            node_ok_[k] = !missing(lat_[k]) && std::isfinite(node_row_[k]) &&
+                          std::isfinite(node_cl_[k]) && node_row_[k] >= 0 && node_cl_[k] >= 0;
+
+        int own = 0;
+        for (int s = 0; s < segments; ++s) {
+            const int m0 = node_col_[s];
+            const float len = float(node_col_[s + 1] - m0);
+            const bool ok = node_ok_[s] && node_ok_[s + 1];
+            const int m1 = std::min(m0 + step, nx);
+            for (int m = m0; m < m1; ++m) {
+                if (!ok) {
+                    own_[own++] = m;
+                    continue;
+                }
+                const float t = len > 0 ? float(m - m0) / len : 0.0f;
+                const float row = node_row_[s] + t * (node_row_[s + 1] - node_row_[s]);
+                const float col = node_cl_[s] + t * (node_cl_[s + 1] - node_cl_[s]);
+                out[m] = sample(px_, row, col, pix_ave_, cut_);
+            }
+        }
+        if (own == 0)
+            return;
+        for (int k = 0; k < own; ++k)
+            xs_[k] = xmin_ + float(own_[k]) * out_.dx;
+        navigate(own, y);
+        for (int k = 0; k < own; ++k)
+            out[own_[k]] = sample(px_, rows_[k], cols_[k], pix_ave_, cut_);
+    }
+
+  private:
+    static constexpr int kOut = 1, kImage = 2;
+
+    void make_current(int which) {
+        if (current_ == which)
+            return;
+        MAP_domain(which == kOut ? &out_ : &img_);
+        current_ = which;
+    }
+
+    // lat_/lon_ of the points (xs_[k], y), k < n, in the output domain, with the
+    // longitude limits applied (a point outside them gets a missing latitude).
+    void untransform(int n, float y) {
+        make_current(kOut);
+        for (int k = 0; k < n; ++k) {
+            float lat = kMiss, lon = kMiss;
+            MAP_untran(&lat, &lon, xs_[k], y);
+            if (!missing(lat) && !missing(lon)) {
+                if (!missing(min_lon_) && lon < min_lon_ && out_.clon - lon < 180.0f)
+                    lat = kMiss;
+                else if (!missing(max_lon_) && lon > max_lon_ && lon - out_.clon < 180.0f)
+                    lat = kMiss;
+            }
+            lat_[k] = lat;
+            lon_[k] = lon;
+        }
+    }
+
+    // rows_/cols_ of lat_/lon_ in the image's own domain (grid positions).
+    void place_in_domain(int n) {
+        if (!img_ok_) {
+            std::fill_n(rows_.begin(), n, kMiss);
+            std::fill_n(cols_.begin(), n, kMiss);
+            return;
+        }
+        make_current(kImage);
+        for (int k = 0; k < n; ++k) {
+            float x = kMiss, y = kMiss, gx = kMiss, gy = kMiss;
+            if (!missing(lat_[k])) {
+                MAP_tran(&x, &y, lat_[k], lon_[k]);
+                if (!missing(x))
+                    MAP_grid_untran(&gx, &gy, x, y);
+            }
+            rows_[k] = gy;
+            cols_[k] = gx;
+        }
+    }
+
+    // rows_/cols_ of lat_/lon_ through the satellite navigation.
+    void place_by_navigation(int n) {
+        for (int k = 0; k < n; ++k) {
+            float lat = lat_[k], lon = lon_[k], line = kMiss, elem = kMiss;
+            rows_[k] = cols_[k] = kMiss;
+            if (missing(lat) || AREA_tran(2, &lat, &lon, &line, &elem) != 0 || missing(line) ||
+                missing(elem))
+                continue;
+            AREA_line_elem(2, &line, &elem, &line, &elem);
+            rows_[k] = line - 1.0f;
+            cols_[k] = elem - 1.0f;
+        }
+    }
+
+    void navigate(int n, float y) {
+        untransform(n, y);
+        if (use_area_)
+            place_by_navigation(n);
+        else
+            place_in_domain(n);
+    }
+
+    DOMAIN out_, img_;
+    Pixels px_;
+    bool pix_ave_;
+    CutClasses cut_;
+    float min_lon_, max_lon_;
+    bool use_area_ = false, img_ok_ = false;
+    int current_ = 0;
+    float xmin_ = 0, xmax_ = 0, ymax_ = 0;
+    std::vector<float> lat_, lon_, xs_, rows_, cols_;
+    std::vector<int> own_;
+    std::vector<float> node_x_, node_row_, node_cl_;
+    std::vector<int> node_col_;
+    std::vector<char> node_ok_;
+};
+
+bool output_size_ok(long nx, long ny, const char *caller) {
+    if (nx <= 0 || ny <= 0 || nx > IMG_MAX_SIDE || ny > IMG_MAX_SIDE ||
+        int64_t(nx) * int64_t(ny) > kMaxOutPixels) {
+        MESS_print(MESS_WARN, "%s: unusable output size %ldx%ld\n", caller, nx, ny);
+        return false;
+    }
+    return true;
+}
+
+// AREA coordinates of an image position and back (see the top of the file).
+void position_to_area(float row, float col, float *line, float *elem) {
+    float res[4];
+    AREA_get_res(res);
+    *line = res[0] + row * res[2];
+    *elem = res[1] + col * res[3];
+}
+
+bool area_to_position(float lat, float lon, float *row, float *col) {
+    float line = kMiss, elem = kMiss;
+    if (AREA_tran(2, &lat, &lon, &line, &elem) != 0 || missing(line) || missing(elem))
+        return false;
+    AREA_line_elem(2, &line, &elem, &line, &elem);
+    *row = line - 1.0f;
+    *col = elem - 1.0f;
+    return std::isfinite(*row) && std::isfinite(*col);
+}
+
+} // namespace
+
+void SAT_window_size(int *width, int *height) {
+    long w = kDefaultWidth, h = kDefaultHeight;
+    if (gchk_graphics()) {
+        // The viewport of transformation 2 in device units, read without selecting it
+        // (a selection would be recorded on metafiles and in the redraw store).
+        int err = 0;
+        float t[8] = {0, 1, 0, 1, 0, 1, 0, 1};
+        ginq_norm_tran(2, &err, t);
+        if (gtype_is_WIN_PIX()) {
+            // Pixel positions of both edges belong to the viewport.
+            w = std::lround(xNDC_p(t[5]) - xNDC_p(t[4])) + 1;
+            h = std::lround(yNDC_p(t[6]) - yNDC_p(t[7])) + 1;
+        } else {
+            w = std::lround(xNDC_ps(t[5]) - xNDC_ps(t[4]));
+            h = std::lround(yNDC_ps(t[7]) - yNDC_ps(t[6]));
+        }
+    } else if (const char *g = RES_get("geometry")) {
+        int gw = 0, gh = 0;
+        if (std::sscanf(g, "%dx%d", &gw, &gh) == 2 && gw > 1 && gh > 1) {
+            w = gw;
+            h = gh;
+        }
+    }
+    if (width)
+        *width = clamp_side(w);
+    if (height)
+        *height = clamp_side(h);
+}
+
+int SAT_domain_image(DOMAIN *domain) {
+    if (!domain || !is_map_proj(domain->proj))
+        return 0;
+    if (domain->nx <= 1 || domain->ny <= 1 || !usable_step(domain->dx) ||
+        !usable_step(domain->dy) || missing(domain->clat) || missing(domain->clon)) {
+        MESS_print(MESS_WARN, "SAT_domain_image: the domain has no grid to complete\n");
+        return 0;
+    }
+    int w = 0, h = 0;
+    SAT_window_size(&w, &h);
+    MAP_domain(domain);
+    float lim[4];
+    MAP_get_limits(lim);
+    domain->dx = (lim[1] - lim[0]) / float(w - 1);
+    domain->dy = (lim[3] - lim[2]) / float(h - 1);
+    domain->nx = w;
+    domain->ny = h;
+    return 0;
+}
+
+int SAT_remap_image(IMAGE *image, const DOMAIN *domain) {
+    if (!image || !domain)
+        return 0;
+    MESS_print(MESS_MESS, "Remapping image...\n");
+    MESS_print(MESS_OUT2, "New domain: ");
+    DOM_print(MESS_OUT1, domain);
+    if (domain->proj == -9999)
+        return 0;
+    if (!is_map_proj(domain->proj) || !usable_step(domain->dx) || !usable_step(domain->dy) ||
+        missing(domain->clat) || missing(domain->clon)) {
+        MESS_print(MESS_WARN, "SAT_remap_image: the domain cannot be remapped onto\n");
+        return 0;
+    }
+    if (!output_size_ok(domain->nx, domain->ny, "SAT_remap_image"))
+        return 0;
+    Pixels px;
+    if (!source_pixels(*image, "SAT_remap_image", &px))
+        return 0;
+
+    DOMAIN out = *domain;
+    if (missing(out.param[1]))
+        out.param[1] = out.clon;
+    const SAT_PARAMS &p = SAT_params();
+    std::vector<uint8_t> data(size_t(out.nx) * size_t(out.ny), 0);
+    // Without the navigation and without a usable domain of its own, the image cannot
+    // be placed: the output stays black.
+    const bool placeable =
+        (p.tran_sat != 0 && p.remap_inc > 0 && AREA_get_image_type() != AREA_NAV_NONE) ||
+        Remapper::domain_usable(image->domain);
+    if (placeable) {
+        Remapper remap(*image, out, px, p);
+        for (int r = 0; r < out.ny; ++r) {
+            uint8_t *row = data.data() + size_t(r) * size_t(out.nx);
+            if (p.remap_inc <= 0)
+                remap.exact_row(r, row);
+            else
+                remap.interpolated_row(r, p.remap_inc, row);
+        }
+    }
+    // The output domain stays current, as after a plain MAP_domain of it.
+    MAP_domain(&out);
+
+    image->source = SAT_IN_IMG;
+    image->nx = out.nx;
+    image->ny = out.ny;
+    image->depth = 8;
+    image->bytes_per_line = out.nx;
+    image->domain = out;
+    image->data = std::move(data);
+    return 1;
+}
+
+int SAT_zoom_image(IMAGE *image, float clat, float clon, float f) {
+    if (!image)
+        return 0;
+    MESS_print(MESS_OUT2, "Zooming image: %2.1fx...\n", double(f));
+    if (!std::isfinite(f) || !(f > 0.0f)) {
+        MESS_print(MESS_WARN, "SAT_zoom_image: invalid zoom factor %g\n", double(f));
+        return 0;
+    }
+    Pixels px;
+    if (!source_pixels(*image, "SAT_zoom_image", &px))
+        return 0;
+    int w = 0, h = 0;
+    SAT_window_size(&w, &h);
+    const double inv = 1.0 / double(f);
+    const int old_nx = std::max(image->nx, 0), old_ny = std::max(image->ny, 0);
+    const int nw = static_cast<int>(std::min<double>(w, std::floor(double(old_nx) * f)));
+    const int nh = static_cast<int>(std::min<double>(h, std::floor(double(old_ny) * f)));
+    MESS_print(MESS_OUT4, "Old image size: %dx%d\n", image->nx, image->ny);
+    MESS_print(MESS_OUT4, "New image size: %dx%d\n", nw, nh);
+
+    // Output pixel (r, m) shows source position (row0 + r / f, col0 + m / f); the
+    // centre of the output grid is at ((nh - 1) / 2, (nw - 1) / 2).
+    const double half_w = (nw - 1) * 0.5 * inv, half_h = (nh - 1) * 0.5 * inv;
+    double row0 = 0, col0 = 0;
+    DOMAIN dom = image->domain;
+    const bool centred = !missing(clat);
+    const SAT_PARAMS &p = SAT_params();
+    if (image->source == SAT_IN_AREA && dom.proj == 9 && p.tran_sat) {
+        float row = 0, col = 0;
+        if (centred && area_to_position(clat, clon, &row, &col)) {
+            col0 = col - half_w;
+            row0 = row - half_h;
+            dom.clat = clat;
+            dom.clon = clon;
+        } else {
+            if (centred)
+                MESS_print(MESS_WARN, "SAT_zoom_image: the centre is not on the image\n");
+            float line = 0, elem = 0, lat = kMiss, lon = kMiss;
+            position_to_area(float(half_h), float(half_w), &line, &elem);
+            if (AREA_tran(1, &lat, &lon, &line, &elem) == 0 && !missing(lat)) {
+                dom.clat = lat;
+                dom.clon = lon;
+            }
+        }
+        const float lcor = float(row0) * image->res_y + image->off_y;
+        const float ecor = float(col0) * image->res_x + image->off_x;
+        AREA_set_res(lcor, ecor, image->res_y / f, image->res_x / f);
+        // The image keeps describing its place in the scan for a later zoom.
+        image->off_y = lcor;
+        image->off_x = ecor;
+        image->res_y /= f;
+        image->res_x /= f;
+    } else if (is_map_proj(dom.proj)) {
+        MAP_domain(&dom);
+        float x = kMiss, y = kMiss, gx = kMiss, gy = kMiss;
+        if (centred) {
+            MAP_tran(&x, &y, clat, clon);
+            if (!missing(x))
+                MAP_grid_untran(&gx, &gy, x, y);
+        }
+        if (centred && !missing(gx) && std::isfinite(gx) && std::isfinite(gy)) {
+            col0 = gx - half_w;
+            row0 = gy - half_h;
+            dom.clat = clat;
+            dom.clon = clon;
+        } else {
+            if (centred)
+                MESS_print(MESS_WARN, "SAT_zoom_image: the centre is not on the image\n");
+            float lat = kMiss, lon = kMiss;
+            MAP_grid_tran(&x, &y, float(half_w), float(half_h));
+            if (!missing(x))
+                MAP_untran(&lat, &lon, x, y);
+            if (!missing(lat)) {
+                dom.clat = lat;
+                dom.clon = lon;
+            }
+        }
+    }
+    dom.nx = nw;
+    dom.ny = nh;
+    if (!missing(dom.dx))
+        dom.dx /= f;
+    if (!missing(dom.dy))
+        dom.dy /= f;
+    MESS_print(MESS_OUT3, "Zoomed image domain: ");
+    DOM_print(MESS_OUT3, &dom);
+
+    std::vector<uint8_t> data(size_t(nw) * size_t(nh), 0);
+    const bool pix_ave = p.pix_ave != 0;
+    for (int r = 0; r < nh && px.data; ++r) {
+        const double sr = row0 + r * inv;
+        if (!(sr >= 0.0 && sr < double(px.height)))
+            continue;
+        const int i = static_cast<int>(sr);
+        const int i1 = std::min(i + 1, px.height - 1);
+        double fr = sr - i;
+        if (!pix_ave)
+            fr = fr > 0.5 ? 1.0 : 0.0;
+        const uint8_t *s0 = px.data + size_t(i) * px.stride;
+        const uint8_t *s1 = px.data + size_t(i1) * px.stride;
+        uint8_t *out = data.data() + size_t(r) * size_t(nw);
+        for (int m = 0; m < nw; ++m) {
+            const double sc = col0 + m * inv;
+            if (!(sc >= 0.0 && sc < double(px.width)))
+                continue;
+            const int j = static_cast<int>(sc);
+            const int j1 = std::min(j + 1, px.width - 1);
+            double fc = sc - j;
+            if (!pix_ave)
+                fc = fc > 0.5 ? 1.0 : 0.0;
+            const double v = (1 - fr) * (1 - fc) * s0[j] + (1 - fr) * fc * s0[j1] +
+                             fr * (1 - fc) * s1[j] + fr * fc * s1[j1];
+            out[m] = to_byte(static_cast<int>(v));
+        }
+    }
+    image->nx = nw;
+    image->ny = nh;
+    image->depth = 8;
+    image->bytes_per_line = nw;
+    image->domain = dom;
+    image->data = std::move(data);
+    return 0;
+}
+
+int SAT_image_setup(IMAGE *image, DOMAIN *plot_domain) {
+    if (!image || !plot_domain)
+        return 0;
+    int w = 0, h = 0;
+    SAT_window_size(&w, &h);
+    const DOMAIN &id = image->domain;
+    DOMAIN d;
+    DOM_init(&d);
+    d.proj = id.proj;
+    d.dx = id.dx;
+    d.dy = id.dy;
+    if (is_map_proj(id.proj)) {
+        MAP_domain(&id);
+        float x = kMiss, y = kMiss, lat = kMiss, lon = kMiss;
+        MAP_grid_tran(&x, &y, (w - 1) * 0.5f, (h - 1) * 0.5f);
+        if (!missing(x))
+            MAP_untran(&lat, &lon, x, y);
+        d.clat = lat;
+        d.clon = lon;
+    }
+    d.nx = w;
+    d.ny = h;
+
+    const SAT_PARAMS &p = SAT_params();
+    auto copy_params = [&](int n, bool ellipsoid) {
+        for (int i = 0; i < n; ++i)
+            d.param[i] = id.param[i];
+        if (ellipsoid)
+            d.ellipsoid = id.ellipsoid;
+    };
+    const int src = image->source;
+    bool print = true;
+    if ((src != SAT_IN_AREA && src != SAT_IN_RASTER && id.proj != 9) ||
+        (src == SAT_IN_AREA && id.proj == 9 && p.tran_sat)) {
+        copy_params(5, true);
+    } else {
+        switch (id.proj) {
+        case 1: // polar stereographic
+        case 2: // latitude-longitude
+            copy_params(3, false);
+            break;
+        case 3: // Mercator
+        case 4: // Lambert conformal
+            copy_params(4, false);
+            break;
+        case 7: // Mollweide
+            copy_params(2, false);
+            break;
+        case 9: // satellite view
+            copy_params(4, true);
+            break;
+        default:
+            print = false;
+            break;
+        }
+    }
+    if (print) {
+        MESS_print(MESS_OUT2, "Plot domain: ");
+        DOM_print(MESS_OUT1, &d);
+    }
+    *plot_domain = d;
+
+    if (p.pix_off != 0) {
+        const int off = std::clamp(p.pix_off, -255, 255);
+        const size_t n = std::min(image->data.size(), size_t(std::max(image->bytes_per_line, 0)) *
+                                                          size_t(std::max(image->ny, 0)));
+        for (size_t k = 0; k < n; ++k)
+            image->data[k] = to_byte(int(image->data[k]) + off);
+    }
+    return 0;
+}
