@@ -103,3 +103,18 @@ std::string str_printf(const char *format, ...) {
     va_end(ap2);
     return out;
 }
+
+std::vector<std::string> str_split_words(const std::string &line) {
+    std::vector<std::string> words;
+    size_t i = 0;
+    while (i < line.size()) {
+        while (i < line.size() && std::isspace(static_cast<unsigned char>(line[i])))
+            ++i;
+        size_t b = i;
+        while (i < line.size() && !std::isspace(static_cast<unsigned char>(line[i])))
+            ++i;
+        if (i > b)
+            words.push_back(line.substr(b, i - b));
+    }
+    return words;
+}

@@ -20,3 +20,6 @@ std::string str_lower(std::string s);
 std::string str_trim(const std::string &s);
 // printf into a std::string.
 std::string str_printf(const char *format, ...) __attribute__((format(printf, 1, 2)));
+
+// Splits a line into its blank-separated words.
+std::vector<std::string> str_split_words(const std::string &line);

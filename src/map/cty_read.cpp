@@ -18,21 +18,6 @@
 
 namespace {
 
-std::vector<std::string> split_words(const std::string &line) {
-    std::vector<std::string> words;
-    size_t i = 0;
-    while (i < line.size()) {
-        while (i < line.size() && std::isspace(static_cast<unsigned char>(line[i])))
-            ++i;
-        size_t b = i;
-        while (i < line.size() && !std::isspace(static_cast<unsigned char>(line[i])))
-            ++i;
-        if (i > b)
-            words.push_back(line.substr(b, i - b));
-    }
-    return words;
-}
-
 // Whole word as a finite float / an int; false for anything else.
 bool read_float(const std::string &w, float *v) {
     const char *b = w.data();
@@ -119,7 +104,7 @@ FilePtr CTY_open_file(const char *name, int *count) {
 }
 
 int CTY_parse_line(const std::string &line, CTY_REC *rec) {
-    std::vector<std::string> w = split_words(line);
+    std::vector<std::string> w = str_split_words(line);
     if (w.size() < 10 || !rec)
         return 0;
     CTY_REC r;

@@ -230,21 +230,6 @@ std::string cut(const std::string &s, size_t n) {
     return s.size() > n ? s.substr(0, n) : s;
 }
 
-std::vector<std::string> split_words(const std::string &line) {
-    std::vector<std::string> words;
-    size_t i = 0;
-    while (i < line.size()) {
-        while (i < line.size() && std::isspace(static_cast<unsigned char>(line[i])))
-            ++i;
-        size_t b = i;
-        while (i < line.size() && !std::isspace(static_cast<unsigned char>(line[i])))
-            ++i;
-        if (i > b)
-            words.push_back(line.substr(b, i - b));
-    }
-    return words;
-}
-
 // Next line without its end-of-line characters, cut to MAX_LINE; false at end.
 bool read_line(FILE *f, std::string &line) {
     line.clear();
@@ -653,7 +638,7 @@ int DOM_search_file(const char *file, const char *name, std::string &out) {
             break;
         if (line[0] == '#')
             continue;
-        std::vector<std::string> w = split_words(line);
+        std::vector<std::string> w = str_split_words(line);
         if (w.empty())
             continue;
         if (w.size() == 1) {
@@ -686,7 +671,7 @@ int DOM_read_menu(const char *file) {
     while (i < MENU_SIZE && read_line(f.get(), line)) {
         if (line.empty() || line[0] == '#')
             continue;
-        std::vector<std::string> w = split_words(line);
+        std::vector<std::string> w = str_split_words(line);
         if (w.size() < 3 || !whole_int(w[2]))
             continue;
         int flag = std::atoi(w[2].c_str());
@@ -717,7 +702,7 @@ int DOM_print_file(const char *file) {
     while (read_line(f.get(), line)) {
         if (line.empty() || line[0] == '#')
             continue;
-        std::vector<std::string> w = split_words(line);
+        std::vector<std::string> w = str_split_words(line);
         if (w.size() >= 2)
             MESS_print(MESS_PRINT, "%-8s %-50s\n", w[0].c_str(), w[1].c_str());
     }

@@ -38,37 +38,7 @@ const char *const kEnv[] = {
     "zortitle",          "zorlabel",  "zorclrmap",      "zorcolor_map",
     "zorxsat.color_map", "zortz",     "zormess",        "zorbatch"};
 
-// Captures what is written to a file descriptor (1 or 2) while alive.
-class Capture {
-  public:
-    explicit Capture(int fd) : fd_(fd) {
-        std::fflush(nullptr);
-        saved_ = dup(fd_);
-        path_ = dir_.file("cap.txt");
-        FILE *f = std::fopen(path_.c_str(), "w");
-        dup2(fileno(f), fd_);
-        std::fclose(f);
-    }
-    ~Capture() { restore(); }
-    std::string text() {
-        restore();
-        return testsupport::read_file(path_);
-    }
-
-  private:
-    void restore() {
-        if (saved_ < 0)
-            return;
-        std::fflush(nullptr);
-        dup2(saved_, fd_);
-        close(saved_);
-        saved_ = -1;
-    }
-    int fd_;
-    int saved_ = -1;
-    testsupport::TempDir dir_;
-    std::string path_;
-};
+using testsupport::Capture;
 
 struct ExitCalled : std::runtime_error {
     int status;

@@ -58,6 +58,35 @@ std::string TempDir::write(const std::string &name, const std::string &content) 
     return p.string();
 }
 
+Capture::Capture(int fd) : fd_(fd) {
+    std::fflush(nullptr);
+    saved_ = dup(fd_);
+    path_ = dir_.file("cap.txt");
+    FILE *f = std::fopen(path_.c_str(), "w");
+    if (f) {
+        dup2(fileno(f), fd_);
+        std::fclose(f);
+    }
+}
+
+Capture::~Capture() {
+    restore();
+}
+
+std::string Capture::text() {
+    restore();
+    return read_file(path_);
+}
+
+void Capture::restore() {
+    if (saved_ < 0)
+        return;
+    std::fflush(nullptr);
+    dup2(saved_, fd_);
+    close(saved_);
+    saved_ = -1;
+}
+
 std::string read_file(const std::string &path) {
     std::ifstream f(path, std::ios::binary);
     std::ostringstream ss;

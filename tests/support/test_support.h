@@ -34,6 +34,24 @@ class TempDir {
     std::filesystem::path dir_;
 };
 
+// Captures what is written to a file descriptor (1 or 2) while alive.
+class Capture {
+  public:
+    explicit Capture(int fd);
+    ~Capture();
+    Capture(const Capture &) = delete;
+    Capture &operator=(const Capture &) = delete;
+    // Stops capturing and returns what was written.
+    std::string text();
+
+  private:
+    void restore();
+    int fd_;
+    int saved_ = -1;
+    TempDir dir_;
+    std::string path_;
+};
+
 struct RunResult {
     int status = -1; // exit status, or 128 + signal
     std::string out;
