@@ -1,18 +1,16 @@
+// Dates: seconds since 1970 both ways, calendar helpers, labels in every time-zone mode.
 #include "base/date.h"
+
+#include <array>
 
 #include <gtest/gtest.h>
 
 namespace {
 
-DATE make(int y, int mo, int d, int h = -9999, int mi = -9999, int s = -9999) {
-    DATE r;
-    r.year = y;
-    r.month = mo;
-    r.day = d;
-    r.hour = h;
-    r.minute = mi;
-    r.second = s;
-    return r;
+constexpr int M = -9999;
+
+DATE make(int y, int mo, int d, int h = M, int mi = M, int s = M) {
+    return {y, mo, d, M, M, h, mi, s}; // julian and weekday missing
 }
 
 std::string label(const DATE &d) {
@@ -50,44 +48,30 @@ TEST_F(DateTest, NumSecMatchesIndependentCalendar) {
         DATE d = make(r.y, r.mo, r.d, r.h, r.mi, r.s);
         EXPECT_EQ(DATE_num_sec(&d), r.expected) << r.y << "-" << r.mo << "-" << r.d;
     }
-    DATE d = make(26, 13, 32, 25, 61, 61);
+    DATE d = make(26, 13, 32, 25, 61, 61); // the record itself is normalised
     DATE_num_sec(&d);
-    EXPECT_EQ(d.year, 2026);
-    EXPECT_EQ(d.month, 1);
-    EXPECT_EQ(d.day, 1);
-    EXPECT_EQ(d.hour, 0);
+    EXPECT_EQ(d.year * 1000000 + d.month * 10000 + d.day * 100 + d.hour, 2026010100);
 }
 
-// Expected fields from `date -u -d @N '+%Y %m %d %j %w %H %M %S'`.
+// Expected fields from `date -u -d @N '+%s %Y %m %d %j %w %H %M %S'`.
 TEST_F(DateTest, GmdateMatchesIndependentCalendar) {
-    struct Row {
-        int64_t t;
-        int y, mo, d, jul, wday, h, mi, s;
-    } rows[] = {
-        {0, 1970, 1, 1, 1, 4, 0, 0, 0},
-        {-1, 1969, 12, 31, 365, 3, 23, 59, 59},
-        {951825600, 2000, 2, 29, 60, 2, 12, 0, 0},
-        {2147483648LL, 2038, 1, 19, 19, 2, 3, 14, 8},
-        {-2208988800LL, 1900, 1, 1, 1, 1, 0, 0, 0},
-        {4107542400LL, 2100, 3, 1, 60, 1, 0, 0, 0},
-        {1796365800, 2026, 12, 4, 338, 5, 6, 30, 0},
-        {253402300799LL, 9999, 12, 31, 365, 5, 23, 59, 59},
-        {-62135596800LL, 1, 1, 1, 1, 1, 0, 0, 0},
-    };
+    using Row = std::array<int64_t, 9>; // seconds year month day julian wday hour minute second
+    const Row rows[] = {{0, 1970, 1, 1, 1, 4, 0, 0, 0},
+                        {-1, 1969, 12, 31, 365, 3, 23, 59, 59},
+                        {951825600, 2000, 2, 29, 60, 2, 12, 0, 0},
+                        {2147483648LL, 2038, 1, 19, 19, 2, 3, 14, 8},
+                        {-2208988800LL, 1900, 1, 1, 1, 1, 0, 0, 0},
+                        {4107542400LL, 2100, 3, 1, 60, 1, 0, 0, 0},
+                        {1796365800, 2026, 12, 4, 338, 5, 6, 30, 0},
+                        {253402300799LL, 9999, 12, 31, 365, 5, 23, 59, 59},
+                        {-62135596800LL, 1, 1, 1, 1, 1, 0, 0, 0}};
     for (const Row &r : rows) {
         DATE d;
-        ASSERT_EQ(DATE_get_gmdate(&r.t, &d), 1);
-        EXPECT_EQ(d.year, r.y) << r.t;
-        EXPECT_EQ(d.month, r.mo) << r.t;
-        EXPECT_EQ(d.day, r.d) << r.t;
-        EXPECT_EQ(d.julian, r.jul) << r.t;
-        EXPECT_EQ(d.wday, r.wday) << r.t;
-        EXPECT_EQ(d.hour, r.h) << r.t;
-        EXPECT_EQ(d.minute, r.mi) << r.t;
-        EXPECT_EQ(d.second, r.s) << r.t;
-        DATE back = d;
-        if (r.y >= 200) { // smaller years are read as two-digit years
-            EXPECT_EQ(DATE_num_sec(&back), r.t);
+        ASSERT_EQ(DATE_get_gmdate(&r[0], &d), 1);
+        EXPECT_EQ((Row{r[0], d.year, d.month, d.day, d.julian, d.wday, d.hour, d.minute, d.second}),
+                  r);
+        if (r[1] >= 200) { // smaller years are read as two-digit years
+            EXPECT_EQ(DATE_num_sec(&d), r[0]);
         }
     }
     int64_t huge = INT64_MAX;
@@ -101,48 +85,37 @@ TEST_F(DateTest, CalendarHelpers) {
     EXPECT_TRUE(DATE_is_leap(2024));
     EXPECT_EQ(DATE_julian_monday(2024, 12, 31), 366);
     EXPECT_EQ(DATE_julian_monday(2023, 3, 1), 60);
-    int m = 0, d = 0;
+    int y = 0, m = 0, d = 0;
     ASSERT_EQ(DATE_monday_julian(2024, 60, &m, &d), 1);
     EXPECT_EQ(m * 100 + d, 229);
     ASSERT_EQ(DATE_monday_julian(2023, 365, &m, &d), 1);
     EXPECT_EQ(m * 100 + d, 1231);
     EXPECT_EQ(DATE_monday_julian(2023, 366, &m, &d), -1);
-    int y = 0;
     DATE_days_date(-1, &y, &m, &d);
     EXPECT_EQ(y * 10000 + m * 100 + d, 19691231);
-    int h = 0, mi = 0, s = 0;
-    DATE_time_date(-1, &h, &mi, &s);
-    EXPECT_EQ(h * 10000 + mi * 100 + s, 235959);
+    DATE_time_date(-1, &y, &m, &d);
+    EXPECT_EQ(y * 10000 + m * 100 + d, 235959);
     EXPECT_STREQ(DATE_month(12), "DEC");
     EXPECT_STREQ(DATE_month_lower(1), "jan");
     EXPECT_STREQ(DATE_month(13), "");
-    EXPECT_EQ(DATE_decode_month("Sep"), 9);
-    EXPECT_EQ(DATE_decode_month("dec"), 12);
-    EXPECT_EQ(DATE_decode_month("xyz"), 0);
-    EXPECT_EQ(DATE_decode_month("de"), 0);
+    for (auto [text, month] : {std::pair{"Sep", 9}, {"dec", 12}, {"xyz", 0}, {"de", 0}})
+        EXPECT_EQ(DATE_decode_month(text), month) << text;
 }
 
-TEST_F(DateTest, LabelsForEveryPartialForm) {
+TEST_F(DateTest, LabelsForEveryPartialFormAndTimeZoneMode) {
+    const DATE d = make(2026, 12, 4, 6, 30), h = make(2026, 12, 4, 6);
     EXPECT_EQ(label(make(26, 12, 4, 6, 30)), "0630Z  4 DEC 26");
-    EXPECT_EQ(label(make(2026, 12, 4, 6)), "06Z  4 DEC 26");
+    EXPECT_EQ(label(h), "06Z  4 DEC 26");
     EXPECT_EQ(label(make(2026, 12, 14)), "14 DEC 26");
-    EXPECT_EQ(label(make(2026, 12, -9999)), "DEC 26");
-    EXPECT_EQ(label(make(2007, -9999, -9999)), "07");
-    EXPECT_EQ(label(make(-9999, -9999, -9999, 5, 7)), "0507Z  1 JAN 80");
-    std::string seq;
-    DATE d = make(26, 12, 4, 6, 30);
-    DATE_make_seq(&d, seq);
-    EXPECT_EQ(seq, "202612040630");
-}
-
-TEST_F(DateTest, DisplayTimeZoneModes) {
-    const DATE d = make(2026, 12, 4, 6, 30);
+    EXPECT_EQ(label(make(2026, 12, M)), "DEC 26");
+    EXPECT_EQ(label(make(2007, M, M)), "07");
+    EXPECT_EQ(label(make(M, M, M, 5, 7)), "0507Z  1 JAN 80");
     ASSERT_EQ(DATE_set_TZ("+EST:-5"), 1);
     EXPECT_EQ(label(d), "1:30 AM EST  4 DEC 26");
-    EXPECT_EQ(label(make(2026, 12, 4, 6)), "1 AM EST  4 DEC 26");
+    EXPECT_EQ(label(h), "1 AM EST  4 DEC 26");
     ASSERT_EQ(DATE_set_TZ("-EST:-5"), 1);
     EXPECT_EQ(label(d), "1:30 AM EST [0630Z]  4 DEC 26");
-    EXPECT_EQ(label(make(2026, 12, 4, 6)), "1 AM EST [06Z]  4 DEC 26");
+    EXPECT_EQ(label(h), "1 AM EST [06Z]  4 DEC 26");
     ASSERT_EQ(DATE_set_TZ("EST:-5"), 1);
     EXPECT_EQ(label(d), "0130 EST  4 DEC 26");
     // Crossing midnight moves the date back; noon and midnight in 12-hour mode.
@@ -156,31 +129,35 @@ TEST_F(DateTest, DisplayTimeZoneModes) {
     EXPECT_EQ(label(d), "12:00 PM IST  4 DEC 26"); // a bad zone changes nothing
     ASSERT_EQ(DATE_set_TZ("+LONGNAME:0"), 1);
     EXPECT_EQ(label(d), "6:30 AM LONG  4 DEC 26");
+    std::string seq;
+    DATE_make_seq(&d, seq);
+    EXPECT_EQ(seq, "202612040630");
 }
 
 TEST_F(DateTest, DecodeLabelPatterns) {
+    const int X = 1 << 30; // not checked
+    const struct {
+        const char *text;
+        int ymd, h, mi, s;
+    } rows[] = {{"0630Z  4 DEC 26", 20261204, 6, 30, X},
+                {"GOES-16 IR  1845Z 14 MAR 99", 19990314, 18, 45, X},
+                {" 630Z  4 DEC 26", 20261204, 6, 30, X}, // one-digit hour
+                {"Visible 06:30:15Z  4 DEC 26", 20261204, 6, 30, 15},
+                {"Radar 18Z 31 JAN 49", 20490131, 18, M, X},
+                {"26 12 04 06", 20261204, 6, X, X}};
+    for (const auto &r : rows) {
+        DATE d;
+        ASSERT_EQ(DATE_decode_label(r.text, &d), 1) << r.text;
+        EXPECT_EQ(d.year * 10000 + d.month * 100 + d.day, r.ymd) << r.text;
+        EXPECT_EQ(d.hour, r.h) << r.text;
+        EXPECT_EQ(r.mi == X ? X : d.minute, r.mi) << r.text;
+        EXPECT_EQ(r.s == X ? X : d.second, r.s) << r.text;
+    }
     DATE d;
-    ASSERT_EQ(DATE_decode_label("0630Z  4 DEC 26", &d), 1);
-    EXPECT_EQ(d.year * 10000 + d.month * 100 + d.day, 20261204);
-    EXPECT_EQ(d.hour * 100 + d.minute, 630);
+    ASSERT_EQ(DATE_decode_label(rows[0].text, &d), 1);
     EXPECT_EQ(d.julian, 338);
-    ASSERT_EQ(DATE_decode_label("GOES-16 IR  1845Z 14 MAR 99", &d), 1);
-    EXPECT_EQ(d.year * 10000 + d.month * 100 + d.day, 19990314);
-    EXPECT_EQ(d.hour * 100 + d.minute, 1845);
-    ASSERT_EQ(DATE_decode_label(" 630Z  4 DEC 26", &d), 1); // one-digit hour
-    EXPECT_EQ(d.hour * 100 + d.minute, 630);
-    ASSERT_EQ(DATE_decode_label("Visible 06:30:15Z  4 DEC 26", &d), 1);
-    EXPECT_EQ(d.hour * 10000 + d.minute * 100 + d.second, 63015);
-    ASSERT_EQ(DATE_decode_label("Radar 18Z 31 JAN 49", &d), 1);
-    EXPECT_EQ(d.year * 10000 + d.month * 100 + d.day, 20490131);
-    EXPECT_EQ(d.hour, 18);
-    EXPECT_EQ(d.minute, -9999);
-    ASSERT_EQ(DATE_decode_label("26 12 04 06", &d), 1);
-    EXPECT_EQ(d.year * 1000000 + d.month * 10000 + d.day * 100 + d.hour, 2026120406);
-    EXPECT_EQ(DATE_decode_label("1:30 AM EST  4 DEC 26", &d), 0);
-    EXPECT_EQ(DATE_decode_label("0630Z  4 XYZ 26", &d), 0);
-    EXPECT_EQ(DATE_decode_label("", &d), 0);
-    EXPECT_EQ(DATE_decode_label(nullptr, &d), 0);
+    for (const char *bad : {"1:30 AM EST  4 DEC 26", "0630Z  4 XYZ 26", "", (const char *)nullptr})
+        EXPECT_EQ(DATE_decode_label(bad, &d), 0) << (bad ? bad : "null");
 }
 
 TEST_F(DateTest, CurrentStringShape) {

@@ -1,35 +1,41 @@
-#include "base/flag.h"
+// Messages: level masks and their names, streams, log files, paging.
 #include "base/mess.h"
 
-#include "support/test_support.h"
+#include <gtest/gtest.h>
 
 #include <cstdio>
-#include <gtest/gtest.h>
 #include <regex>
+
+#include "base/flag.h"
+#include "support/test_support.h"
 
 namespace {
 
-using testing::internal::CaptureStderr;
-using testing::internal::CaptureStdout;
-using testing::internal::GetCapturedStderr;
-using testing::internal::GetCapturedStdout;
+using testsupport::Capture;
+using testsupport::read_file;
 
 class MessTest : public ::testing::Test {
   protected:
-    void SetUp() override {
+    void SetUp() override { reset(); }
+    void TearDown() override { reset(); }
+    static void reset() {
         MESS_reset_state();
         FLAG_reset_state();
     }
-    void TearDown() override {
+    // Resets, applies a message setting and returns what prompt-level messages show.
+    template <class... T> static std::string shown(const std::string &setting, T... texts) {
         MESS_reset_state();
-        FLAG_reset_state();
+        EXPECT_EQ(MESS_set_str(setting.c_str()), 1) << setting;
+        Capture out(1);
+        (MESS_print(15, "%s", texts), ...);
+        return out.text();
     }
+    testsupport::TempDir dir;
 };
 
 TEST_F(MessTest, DefaultMaskAndStreams) {
     EXPECT_EQ(MESS_get(), 0x000FFFFFu);
-    CaptureStdout();
-    CaptureStderr();
+    Capture out(1), err(2);
     EXPECT_EQ(MESS_print(15, "prompt %d\n", 1), 1);
     EXPECT_EQ(MESS_print(48, "error\n"), 1);
     EXPECT_EQ(MESS_print(64, "warning\n"), 1);
@@ -38,43 +44,36 @@ TEST_F(MessTest, DefaultMaskAndStreams) {
     EXPECT_EQ(MESS_print(0xF000000, "out4\n"), 0);
     EXPECT_EQ(MESS_print(0x10000000, "debug\n"), 0);
     MESS_print_prog("XSAT");
-    std::string out = GetCapturedStdout();
-    std::string err = GetCapturedStderr();
-    EXPECT_EQ(out, "prompt 1\nout2\n      XSAT (Ver 1.0.0-LINUX-X11)\n\n");
-    EXPECT_EQ(err, "error\nwarning\n");
+    EXPECT_EQ(out.text(), "prompt 1\nout2\n      XSAT (Ver 1.0.0-LINUX-X11)\n\n");
+    EXPECT_EQ(err.text(), "error\nwarning\n");
 }
 
+// Names set cumulative masks, "+"/"-" add or remove one level, a-d pick one bit of a level.
 TEST_F(MessTest, LevelNamesPrefixesAndSubLevels) {
-    struct Row {
+    const struct {
         const char *spec;
         uint32_t start, expected;
-    } rows[] = {
-        {"warn", 0, 0xFFu},
-        {"MESS", 0, 0xFFFu},
-        {"out3b", 0, 0x003FFFFFu},
-        {"none", 0x000FFFFFu, 0u},
-        {"+debuga", 0x000FFFFFu, 0x100FFFFFu},
-        {"-warn", 0x000FFFFFu, 0x000FFF3Fu},
-        {"print,+out4", 0, 0x0F00000Fu},
-        {"debug", 0, 0xFFFFFFFFu},
-        {"-errorb", 0xFFu, 0xDFu}, // error b is bit 5
-    };
-    for (const Row &r : rows) {
+    } rows[] = {{"warn", 0, 0xFFu},
+                {"MESS", 0, 0xFFFu},
+                {"out3b", 0, 0x003FFFFFu},
+                {"none", 0x000FFFFFu, 0u},
+                {"+debuga", 0x000FFFFFu, 0x100FFFFFu},
+                {"-warn", 0x000FFFFFu, 0x000FFF3Fu},
+                {"print,+out4", 0, 0x0F00000Fu},
+                {"debug", 0, 0xFFFFFFFFu},
+                {"-errorb", 0xFFu, 0xDFu}};
+    for (const auto &r : rows) {
         MESS_reset_state();
         MESS_set(1, r.start);
         MESS_set(-1, ~r.start);
         EXPECT_EQ(MESS_set_str(r.spec), 1) << r.spec;
         EXPECT_EQ(MESS_get(), r.expected) << r.spec;
     }
-    CaptureStdout();
-    EXPECT_EQ(MESS_set_str("none"), 1);
-    EXPECT_EQ(MESS_print(15, "Enter file name: "), 0);
-    EXPECT_EQ(GetCapturedStdout(), "");
+    EXPECT_EQ(shown("none", "Enter file name: "), "");
 
     MESS_reset_state();
-    CaptureStderr();
+    Capture err(2);
     EXPECT_EQ(MESS_set_str("warn,bogus,messe"), -1);
-    GetCapturedStderr();
     EXPECT_EQ(MESS_get(), 0xFFu);
 }
 
@@ -103,88 +102,64 @@ TEST_F(MessTest, ProgrammaticCodesAndDefaults) {
 }
 
 TEST_F(MessTest, LogFileModes) {
-    testsupport::TempDir dir;
+    // Log only: nothing on the terminal, nothing held.
     std::string only = dir.file("only.log");
     ASSERT_EQ(MESS_set_str(("fi=" + only).c_str()), 1);
-    CaptureStdout();
+    Capture out(1);
     EXPECT_EQ(MESS_print(15, "to the log %s\n", "only"), 0);
-    EXPECT_EQ(GetCapturedStdout(), "");
-    EXPECT_EQ(MESS_hold(15, "wait\n"), 0); // nothing held in log-only mode
-    EXPECT_EQ(testsupport::read_file(only), "to the log only\n");
+    EXPECT_EQ(MESS_hold(15, "wait\n"), 0);
+    EXPECT_EQ(out.text(), "");
+    EXPECT_EQ(read_file(only), "to the log only\n");
 
-    MESS_reset_state();
     std::string stamped = dir.file("stamp.log");
-    ASSERT_EQ(MESS_set_str(("@fi:" + stamped).c_str()), 1);
-    CaptureStdout();
-    EXPECT_EQ(MESS_print(15, "hello\n"), 1);
-    EXPECT_EQ(GetCapturedStdout(), "hello\n");
-    std::string log = testsupport::read_file(stamped);
+    EXPECT_EQ(shown("@fi:" + stamped, "hello\n"), "hello\n");
+    std::string log = read_file(stamped);
     EXPECT_TRUE(std::regex_match(
         log, std::regex("[0-9]{2} (JAN|FEB|MAR|APR|MAY|JUN|JUL|AUG|SEP|OCT|NOV|DEC) [0-9]{2}  "
                         "[0-9]{2}:[0-9]{2}:[0-9]{2}Z -- hello\n")))
         << log;
 
-    MESS_reset_state();
     std::string trunc = dir.write("trunc.log", "old text\n");
-    ASSERT_EQ(MESS_set_str(("-fi=" + trunc).c_str()), 1);
-    CaptureStdout();
-    MESS_print(15, "new\n");
-    EXPECT_EQ(GetCapturedStdout(), "new\n");
-    EXPECT_EQ(testsupport::read_file(trunc), "new\n");
+    EXPECT_EQ(shown("-fi=" + trunc, "new\n"), "new\n");
+    EXPECT_EQ(read_file(trunc), "new\n");
 
-    MESS_reset_state();
-    std::string append = dir.write("append.log", "old\n");
-    std::string each = dir.file("each.log");
-    ASSERT_EQ(MESS_set_str(("+fi=" + append + ",dfi=" + each).c_str()), 1);
-    CaptureStdout();
-    MESS_print(15, "one\n");
-    MESS_print(15, "two\n");
-    EXPECT_EQ(GetCapturedStdout(), "one\ntwo\n");
-    EXPECT_EQ(testsupport::read_file(append), "old\n"); // dfi took over
-    EXPECT_EQ(testsupport::read_file(each), "one\ntwo\n");
+    // "dfi" takes over from an earlier "+fi".
+    std::string append = dir.write("append.log", "old\n"), each = dir.file("each.log");
+    EXPECT_EQ(shown("+fi=" + append + ",dfi=" + each, "one\n", "two\n"), "one\ntwo\n");
+    EXPECT_EQ(read_file(append), "old\n");
+    EXPECT_EQ(read_file(each), "one\ntwo\n");
 
-    MESS_reset_state();
-    CaptureStderr();
-    EXPECT_EQ(MESS_set_str(("fi=" + dir.file("no/such/dir.log")).c_str()), 1);
-    GetCapturedStderr();
-    CaptureStdout();
-    EXPECT_EQ(MESS_print(15, "still shown\n"), 1); // unopenable log: terminal only
-    EXPECT_EQ(GetCapturedStdout(), "still shown\n");
+    Capture err(2); // an unopenable log leaves the terminal only
+    EXPECT_EQ(shown("fi=" + dir.file("no/such/dir.log"), "still shown\n"), "still shown\n");
 }
 
 TEST_F(MessTest, SecondaryFileAndLongMessages) {
-    testsupport::TempDir dir;
-    std::string copy = dir.file("copy.txt");
+    std::string copy = dir.file("copy.txt"), big(10000, 'q');
     ASSERT_EQ(MESS_file(copy.c_str(), "w"), 1);
-    std::string big(10000, 'q');
-    CaptureStdout();
+    Capture out(1);
     MESS_print(15, "%s|%d\n", big.c_str(), 42);
     MESS_print(0x10000000, "hidden\n");
-    EXPECT_EQ(GetCapturedStdout(), big + "|42\n");
+    EXPECT_EQ(out.text(), big + "|42\n");
     MESS_file_close();
-    EXPECT_EQ(testsupport::read_file(copy), big + "|42\n");
+    EXPECT_EQ(read_file(copy), big + "|42\n");
     EXPECT_EQ(MESS_file(dir.file("no/such/x").c_str(), "w"), -1);
 }
 
 // Paging reads its answer from standard input; point it at a file of newlines.
 TEST_F(MessTest, PagingHoldsAfterMaxLines) {
-    testsupport::TempDir dir;
-    std::string answers = dir.write("answers", "\n\n\n\n");
-    ASSERT_NE(std::freopen(answers.c_str(), "r", stdin), nullptr);
+    ASSERT_NE(std::freopen(dir.write("answers", "\n\n\n\n").c_str(), "r", stdin), nullptr);
     ASSERT_EQ(MESS_set_str("page,line=2"), 1);
     EXPECT_EQ(MESS_get_max_lines(), 2);
-    CaptureStdout();
+    Capture out(1);
     MESS_print(15, "a\nb\n");
     MESS_print(15, "c\n");
     MESS_print(15, "d\n");
-    EXPECT_EQ(GetCapturedStdout(), "a\nb\nc\nPress return to continue\nd\n");
-    EXPECT_EQ(std::getchar(), '\n');
-    EXPECT_EQ(std::getchar(), '\n');
-    EXPECT_EQ(std::getchar(), '\n'); // exactly one character was read
+    EXPECT_EQ(out.text(), "a\nb\nc\nPress return to continue\nd\n");
+    for (int i = 0; i < 3; ++i) // exactly one character was read
+        EXPECT_EQ(std::getchar(), '\n');
 
     MESS_set_str("line=0");
     EXPECT_EQ(MESS_get_max_lines(), 22);
-
     // Batch mode and paging off never wait.
     FLAG_set(FLAG_BATCH, 1);
     EXPECT_EQ(MESS_hold(15, "wait\n"), 0);
@@ -192,10 +167,10 @@ TEST_F(MessTest, PagingHoldsAfterMaxLines) {
     MESS_set_str("nopage");
     EXPECT_EQ(MESS_hold(15, "wait\n"), 0);
     MESS_set_page(1);
-    CaptureStderr();
+    Capture err(2);
     EXPECT_EQ(MESS_hold(0xF0, "error and warn\n"), 1); // reads the last newline
-    EXPECT_EQ(GetCapturedStderr(), "error and warn\n");
-    std::freopen("/dev/null", "r", stdin);
+    EXPECT_EQ(err.text(), "error and warn\n");
+    EXPECT_NE(std::freopen("/dev/null", "r", stdin), nullptr);
 }
 
 } // namespace

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include "recording_device.h"
-#include "support/test_support.h"
 
 namespace {
 
@@ -35,18 +34,14 @@ TEST_F(ColorsTest, TablesFromSeveralFilesWithSlotsHexAndEnd) {
     dir.write("b.clr", "pink 1 0.75 0.8\n"
                        "2 teal #008080\n");
     EXPECT_EQ(CLR_read_table("a.clr,missing.clr,b.clr"), 11);
-    EXPECT_STREQ(CLR_get_name(0), "black");
-    EXPECT_STREQ(CLR_get_name(1), "white");
-    EXPECT_STREQ(CLR_get_name(5), "orange");
+    // The second file numbers on from the first file's count (8); skipped slots stay empty.
+    const std::pair<int, const char *> names[] = {{0, "black"},  {1, "white"}, {2, ""},
+                                                  {5, "orange"}, {6, "sky"},   {7, "grey50"},
+                                                  {8, "pink"},   {10, "teal"}, {99, "teal"}};
+    for (const auto &[index, name] : names)
+        EXPECT_STREQ(CLR_get_name(index), name) << index;
     expect_rgb(5, 1.0f, 128.0f / 255.0f, 0.0f);
-    EXPECT_STREQ(CLR_get_name(6), "sky");
-    EXPECT_STREQ(CLR_get_name(7), "grey50");
-    // The second file numbers on from the first file's count (8).
-    EXPECT_STREQ(CLR_get_name(8), "pink");
-    EXPECT_STREQ(CLR_get_name(10), "teal");
     expect_rgb(10, 0.0f, 128.0f / 255.0f, 128.0f / 255.0f);
-    EXPECT_STREQ(CLR_get_name(2), ""); // slots skipped by a number stay empty
-    EXPECT_STREQ(CLR_get_name(99), "teal");
     // Fill colours count only for a table named by the resource.
     EXPECT_EQ(CLR_get_num_fill(), 0);
     RES_put("color_table", "a.clr");
@@ -65,18 +60,11 @@ TEST_F(ColorsTest, WithoutEndTheFillCountIsTheHighestSlot) {
 }
 
 TEST_F(ColorsTest, BadLinesAreReportedAndSkipped) {
-    std::string long_name(40, 'q');
-    dir.write("bad.clr", "black 0 0 0\n"
-                         "broken 0.5\n"
-                         "nocolour\n"
-                         "300 far 1 1 1\n" +
-                             long_name + " 1 0 0\n" + "white #GG0000\n" + "blue 0 0 1\n");
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(CLR_read_table("bad.clr"), 3);
-    std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_NE(err.find("bad colour line 2"), std::string::npos) << err;
-    EXPECT_NE(err.find("bad colour line 3"), std::string::npos) << err;
-    EXPECT_NE(err.find("cut to 19"), std::string::npos) << err;
+    dir.write("bad.clr", "black 0 0 0\nbroken 0.5\nnocolour\n300 far 1 1 1\n" +
+                             std::string(40, 'q') + " 1 0 0\nwhite #GG0000\nblue 0 0 1\n");
+    std::string err = stderr_of([] { EXPECT_EQ(CLR_read_table("bad.clr"), 3); });
+    for (const char *m : {"bad colour line 2", "bad colour line 3", "cut to 19"})
+        EXPECT_TRUE(has(err, m));
     EXPECT_EQ(std::string(CLR_get_name(1)), std::string(19, 'q'));
     EXPECT_STREQ(CLR_get_name(2), "blue");
 }
@@ -84,21 +72,14 @@ TEST_F(ColorsTest, BadLinesAreReportedAndSkipped) {
 TEST_F(ColorsTest, ColourNamesToIndices) {
     dir.write("zor.clr", "black 0 0 0\nwhite 1 1 1\nRed 1 0 0\nred 0.5 0 0\n");
     CLR_read_table(nullptr);
-    EXPECT_EQ(CLR_get_ind(nullptr), -1);
-    EXPECT_EQ(CLR_get_ind(""), -1);
-    EXPECT_EQ(CLR_get_ind("end"), -2);
-    EXPECT_EQ(CLR_get_ind("none"), -1);
-    EXPECT_EQ(CLR_get_ind("off"), -1);
-    EXPECT_EQ(CLR_get_ind("back"), -1);
-    const char *print[] = {"pblk",  "pbblk", "ptblk", "pwht", "pbwht",
-                           "ptwht", "pgry",  "pbgry", "ptgry"};
-    for (int i = 0; i < 9; ++i)
-        EXPECT_EQ(CLR_get_ind(print[i]), 500 + i);
-    EXPECT_EQ(CLR_get_ind("RED"), 2); // first match, any case
-    EXPECT_EQ(CLR_get_ind("rEd"), 2);
-    EXPECT_EQ(CLR_get_ind("12"), 12);
-    EXPECT_EQ(CLR_get_ind("nosuch"), -1);
-    EXPECT_EQ(CLR_get_ind("#zz0000"), -1);
+    const std::pair<const char *, int> lookups[] = {
+        {nullptr, -1},  {"", -1},       {"end", -2},    {"none", -1},
+        {"off", -1},    {"back", -1},   {"pblk", 500},  {"pbblk", 501},
+        {"ptblk", 502}, {"pwht", 503},  {"pbwht", 504}, {"ptwht", 505},
+        {"pgry", 506},  {"pbgry", 507}, {"ptgry", 508}, {"RED", 2}, // first match, any case
+        {"rEd", 2},     {"12", 12},     {"nosuch", -1}, {"#zz0000", -1}};
+    for (const auto &[name, index] : lookups)
+        EXPECT_EQ(CLR_get_ind(name), index) << (name ? name : "null");
 
     EXPECT_EQ(CLR_get_ind("#ff8000"), 4);
     EXPECT_STREQ(CLR_get_name(4), "#ff8000");
@@ -114,111 +95,84 @@ TEST_F(ColorsTest, ColourNamesToIndices) {
 }
 
 TEST_F(ColorsTest, AddedColoursReachTheOpenDevice) {
-    auto *d = open(GWS_WIN);
+    open(GWS_WIN);
     CLR_clear_table();
     EXPECT_EQ(CLR_add("mint", 0.6f, 1.0f, 0.6f), 0);
     EXPECT_EQ(gget_color_ind(0), 1000);
     EXPECT_EQ(gset_line_colr_ind(0), 0);
-    (void)d;
+}
+
+void expect_attrib(const ATTRIB &a, const ATTRIB &want, const char *what) {
+    EXPECT_EQ(a.color, want.color) << what;
+    EXPECT_FLOAT_EQ(a.width, want.width) << what;
+    EXPECT_FLOAT_EQ(a.height, want.height) << what;
+    EXPECT_FLOAT_EQ(a.expan, want.expan) << what;
+    EXPECT_EQ(a.style, want.style) << what;
+    EXPECT_EQ(a.fill, want.fill) << what;
+    EXPECT_EQ(a.font, want.font) << what;
 }
 
 TEST_F(ColorsTest, AttributeStrings) {
     dir.write("zor.clr", "black 0 0 0\nwhite 1 1 1\nred 1 0 0\nmagenta 1 0 1\nblue 0 0 1\n");
     CLR_read_table(nullptr);
+    constexpr int M = ATTRIB_MISSING;
+    struct {
+        const char *text;
+        bool fresh; // parsed into a new record, else over the previous row's
+        ATTRIB want;
+    } cases[] = {
+        {"magenta:s4", true, {.color = 3, .style = 4}},
+        {":st=dsh:wi=2", true, {.width = 2, .style = 2}},
+        {"CO=blue:FI=XX:hi=2.5:te=1.5:fo=3:junk:zz=4",
+         true,
+         {.color = 4, .height = 2.5f, .expan = 1.5f, .fill = 9, .font = 3}},
+        {"wi=3:sc=0.5:fp=vln:st=llsdsh", true, {.width = 3, .height = 0.5f, .style = 4, .fill = 5}},
+        {"2:e2:f3:h1.5:t2:w0.5:s7", true, {2, 0.5f, 1.5f, 2, 7, 3, 2}},
+        {":fM:st=sol:st=lsdsh", false, {2, 0.5f, 1.5f, 2, 3, M, 2}},
+        {"red:st=dot", false, {2, 0.5f, 1.5f, 2, 5, M, 2}},
+    };
     ATTRIB a;
-    ATTRIB_init(&a);
-    ATTRIB_parse("magenta:s4", &a);
-    EXPECT_EQ(a.color, 3);
-    EXPECT_EQ(a.style, 4);
-    EXPECT_EQ(a.width, -9999.0f);
-    EXPECT_EQ(a.fill, -9999);
-
-    ATTRIB_init(&a);
-    ATTRIB_parse(":st=dsh:wi=2", &a);
-    EXPECT_EQ(a.color, -9999);
-    EXPECT_EQ(a.style, 2);
-    EXPECT_FLOAT_EQ(a.width, 2.0f);
-
-    ATTRIB_init(&a);
-    ATTRIB_parse("CO=blue:FI=XX:hi=2.5:te=1.5:fo=3:junk:zz=4", &a);
-    EXPECT_EQ(a.color, 4);
-    EXPECT_EQ(a.fill, 9);
-    EXPECT_FLOAT_EQ(a.height, 2.5f);
-    EXPECT_FLOAT_EQ(a.expan, 1.5f);
-    EXPECT_EQ(a.font, 3);
-
-    ATTRIB_init(&a);
-    ATTRIB_parse("wi=3:sc=0.5:fp=vln:st=llsdsh", &a);
-    EXPECT_EQ(a.color, -9999);
-    EXPECT_FLOAT_EQ(a.width, 3.0f);
-    EXPECT_FLOAT_EQ(a.height, 0.5f);
-    EXPECT_EQ(a.fill, 5);
-    EXPECT_EQ(a.style, 4);
-
-    ATTRIB_init(&a);
-    ATTRIB_parse("2:e2:f3:h1.5:t2:w0.5:s7", &a);
-    EXPECT_EQ(a.color, 2);
-    EXPECT_FLOAT_EQ(a.expan, 2.0f);
-    EXPECT_EQ(a.fill, 3);
-    EXPECT_FLOAT_EQ(a.height, 1.5f);
-    EXPECT_EQ(a.font, 2);
-    EXPECT_FLOAT_EQ(a.width, 0.5f);
-    EXPECT_EQ(a.style, 7);
-    ATTRIB_parse(":fM:st=sol:st=lsdsh", &a);
-    EXPECT_EQ(a.fill, -9999);
-    EXPECT_EQ(a.style, 3);
-    ATTRIB_parse("red:st=dot", &a);
-    EXPECT_EQ(a.style, 5);
-    EXPECT_EQ(a.color, 2);
-
+    for (const auto &c : cases) {
+        if (c.fresh)
+            ATTRIB_init(&a);
+        ATTRIB_parse(c.text, &a);
+        expect_attrib(a, c.want, c.text);
+    }
     ATTRIB b;
     ATTRIB_init(&b);
     b.width = 9;
     b.font = 4;
     ATTRIB_update(&a, &b);
-    EXPECT_FLOAT_EQ(a.width, 9.0f);
-    EXPECT_EQ(a.font, 4);
-    EXPECT_EQ(a.color, 2);
+    expect_attrib(a, {2, 9, 1.5f, 2, 5, M, 4}, "update");
 
     ATTRIB_init(&a);
     EXPECT_EQ(ATTRIB_get("color_line", "red:w2", &a), 0);
     EXPECT_EQ(a.color, 2);
     RES_put("color_line", "blue:s3");
     EXPECT_EQ(ATTRIB_get("color_line", "red:w2", &a), 1);
-    EXPECT_EQ(a.color, 4);
-    EXPECT_EQ(a.style, 3);
-    EXPECT_FLOAT_EQ(a.width, 2.0f);
+    expect_attrib(a, {.color = 4, .width = 2, .style = 3}, "resource over default");
 
-    testing::internal::CaptureStdout();
+    testsupport::Capture out(1);
     ATTRIB_print(&a);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "Color: 4\nStyle: 3\nHeight: -9999.00\nWidth:  2.00\nExpansion: -9999.00\n"
-              "Fill: -9999\nFont: -9999\n");
+    EXPECT_EQ(out.text(), "Color: 4\nStyle: 3\nHeight: -9999.00\nWidth:  2.00\n"
+                          "Expansion: -9999.00\nFill: -9999\nFont: -9999\n");
 }
 
-TEST(AttrKeywords, FillPatterns) {
-    struct {
-        const char *word;
-        int value;
-    } cases[] = {{"sol", 0}, {"ST", 1},  {"ost", 2},  {"rst", 3},  {"lst", 4}, {"vln", 5},
-                 {"||", 5},  {"dlr", 6}, {"\\\\", 6}, {"drl", 7},  {"//", 7},  {"hln", 8},
-                 {"--", 8},  {"hat", 9}, {"xx", 9},   {"clr", 10}, {"0%", 10}, {"1%", 11},
-                 {"5%", 15}, {"9%", 19}, {"13", 13},  {"solid", 0}};
-    for (const auto &c : cases)
-        EXPECT_EQ(ATTR_parse_fill_pat(c.word), c.value) << c.word;
-}
-
-TEST(AttrKeywords, Markers) {
-    struct {
-        const char *word;
-        int value;
-    } cases[] = {{"pnt", 1}, {".", 1},        {"plus", 2},   {"+", 2},   {"star", 3},
-                 {"*", 3},   {"crcl", 4},     {"circle", 4}, {"o", 4},   {"x", 5},
-                 {"sqr", 6}, {"square", 6},   {"#", 6},      {"tri", 7}, {"triangle", 7},
-                 {"^", 7},   {"itri", 9},     {"v", 9},      {"dot", 8}, {"DOT", 8},
-                 {"7", 7},   {"Plus-sign", 2}};
-    for (const auto &c : cases)
-        EXPECT_EQ(ATTR_parse_marker(c.word), c.value) << c.word;
+TEST(AttrKeywords, FillPatternsAndMarkers) {
+    const std::pair<const char *, int> fills[] = {
+        {"sol", 0}, {"ST", 1},  {"ost", 2},  {"rst", 3},  {"lst", 4}, {"vln", 5},
+        {"||", 5},  {"dlr", 6}, {"\\\\", 6}, {"drl", 7},  {"//", 7},  {"hln", 8},
+        {"--", 8},  {"hat", 9}, {"xx", 9},   {"clr", 10}, {"0%", 10}, {"1%", 11},
+        {"5%", 15}, {"9%", 19}, {"13", 13},  {"solid", 0}};
+    for (const auto &[word, value] : fills)
+        EXPECT_EQ(ATTR_parse_fill_pat(word), value) << word;
+    const std::pair<const char *, int> markers[] = {
+        {"pnt", 1},  {".", 1},      {"plus", 2},     {"+", 2},        {"star", 3}, {"*", 3},
+        {"crcl", 4}, {"circle", 4}, {"o", 4},        {"x", 5},        {"sqr", 6},  {"square", 6},
+        {"#", 6},    {"tri", 7},    {"triangle", 7}, {"^", 7},        {"itri", 9}, {"v", 9},
+        {"dot", 8},  {"DOT", 8},    {"7", 7},        {"Plus-sign", 2}};
+    for (const auto &[word, value] : markers)
+        EXPECT_EQ(ATTR_parse_marker(word), value) << word;
 }
 
 } // namespace

@@ -6,7 +6,6 @@
 #include <fstream>
 
 #include "recording_device.h"
-#include "support/test_support.h"
 
 namespace {
 
@@ -82,17 +81,13 @@ TEST_F(TextTest, CorruptFontFilesAreReportedAndLeaveNoGlyphs) {
     for (const auto &c : cases) {
         dir.write(c.name, c.text);
         ASSERT_EQ(read_font("tiny.fnt"), 0);
-        testing::internal::CaptureStderr();
-        EXPECT_EQ(read_font(c.name), -1) << c.name;
-        std::string err = testing::internal::GetCapturedStderr();
-        EXPECT_NE(err.find("read_font: bad font file"), std::string::npos) << c.name << err;
+        EXPECT_TRUE(has(stderr_of([&] { EXPECT_EQ(read_font(c.name), -1) << c.name; }),
+                        "read_font: bad font file"));
         EXPECT_EQ(gget_glyph_start('L'), -1) << c.name;
         EXPECT_EQ(gget_glyph_width('L'), 0) << c.name;
     }
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(read_font("absent.fnt"), -1);
-    EXPECT_NE(testing::internal::GetCapturedStderr().find("read_font: unable to load font file:"),
-              std::string::npos);
+    EXPECT_TRUE(has(stderr_of([] { EXPECT_EQ(read_font("absent.fnt"), -1); }),
+                    "read_font: unable to load font file:"));
     gclose_ws(1);
     EXPECT_EQ(read_font("tiny.fnt"), -1); // needs an open kernel
 }
@@ -168,35 +163,27 @@ TEST_F(TextTest, SpacingExpansionAndRotation) {
     EXPECT_NEAR(d->text_lines[0][0].x, 0.2f + (140 - 35) * f, 1e-5f);
 }
 
-TEST_F(TextTest, LongStrokesAreBatchedByThirtyPoints) {
-    auto *d = open_square();
-    float pos[2] = {0.5f, 0.5f};
-    gtext(pos, "Z");
-    ASSERT_EQ(d->text_lines.size(), 2u);
-    EXPECT_EQ(d->text_lines[0].size(), 30u);
-    EXPECT_EQ(d->text_lines[1].size(), 11u);
-    EXPECT_FLOAT_EQ(d->text_lines[1][0].x, d->text_lines[0][29].x);
-}
-
-TEST_F(TextTest, DropShadowsOnTheWindowOnly) {
+TEST_F(TextTest, DropShadowsOnTheWindowOnlyAndStrokeBatches) {
     auto *d = open_square(GWS_WIN);
     gset_font_drop(2);
     float pos[2] = {0.5f, 0.5f};
     gtext(pos, "L");
     ASSERT_EQ(d->text_lines.size(), 3u);
-    EXPECT_TRUE(d->text_shadow[0]);
-    EXPECT_TRUE(d->text_shadow[1]);
-    EXPECT_FALSE(d->text_shadow[2]);
+    EXPECT_EQ(d->text_shadow, (std::vector<bool>{true, true, false}));
     // Copy 1 sits one pixel (0.001) right and down of copy 0.
     EXPECT_NEAR(d->text_lines[1][0].x - d->text_lines[0][0].x, 0.001f, 1e-5f);
     EXPECT_NEAR(d->text_lines[1][0].y - d->text_lines[0][0].y, -0.001f, 1e-5f);
 
+    // On paper one copy, its 40-point stroke batched by thirty points.
     gks_reset_state();
     gset_font_list("tiny.fnt");
     d = open_square(GWS_PS);
     gset_font_drop(2);
-    gtext(pos, "L");
-    EXPECT_EQ(d->text_lines.size(), 1u);
+    gtext(pos, "Z");
+    ASSERT_EQ(d->text_lines.size(), 2u);
+    EXPECT_EQ(d->text_lines[0].size(), 30u);
+    EXPECT_EQ(d->text_lines[1].size(), 11u);
+    EXPECT_FLOAT_EQ(d->text_lines[1][0].x, d->text_lines[0][29].x);
 }
 
 TEST_F(TextTest, FontListsAndFontNumbers) {
@@ -209,12 +196,9 @@ TEST_F(TextTest, FontListsAndFontNumbers) {
     EXPECT_EQ(gget_font_index("TINY"), 1);
     EXPECT_EQ(gget_font_index("nosuch"), 1);
     EXPECT_EQ(gget_font_index("7"), 7);
-    testing::internal::CaptureStderr();
-    int bad[2] = {3, 2};
-    EXPECT_EQ(gset_fontprec(bad), -1);
-    EXPECT_NE(testing::internal::GetCapturedStderr().find("gset_fontprec: invalid font id: 3\n"),
-              std::string::npos);
-    int two[2] = {2, 2};
+    int bad[2] = {3, 2}, two[2] = {2, 2};
+    EXPECT_TRUE(has(stderr_of([&] { EXPECT_EQ(gset_fontprec(bad), -1); }),
+                    "gset_fontprec: invalid font id: 3\n"));
     EXPECT_EQ(gset_fontprec(two), 0);
     EXPECT_EQ(gget_glyph_width('L'), 60);
 
@@ -242,24 +226,19 @@ TEST_F(TextTest, FontListsAndFontNumbers) {
     gks_reset_state();
     dir.write("modern.fnt", small_font(false));
     RES_put("font_list", "fi:nolist.txt");
-    testing::internal::CaptureStderr();
-    open_square();
-    EXPECT_NE(testing::internal::GetCapturedStderr().find(
-                  "gsetup_fonts: unable to load font list file: nolist.txt\n"),
-              std::string::npos);
+    EXPECT_TRUE(has(stderr_of([&] { open_square(); }),
+                    "gsetup_fonts: unable to load font list file: nolist.txt\n"));
     EXPECT_EQ(gget_glyph_width('L'), 60);
 }
 
 // The shipped modern.fnt against its Hershey source, read here independently: every
 // vertex (x - leftmost x) * 5, 35 + (9 - y) * 5, a pen lift before each stroke.
-TEST(ShippedFonts, ModernMatchesTheHersheySource) {
+TEST_F(GksTest, ShippedModernFontMatchesTheHersheySource) {
     const std::string jhf = "/usr/share/hershey-fonts/futural.jhf";
     if (!std::filesystem::exists(jhf))
         GTEST_SKIP() << "hershey-fonts-data is not installed (" << jhf << ")";
-    reset_graphics();
     RES_put("file_path", XSAT_SOURCE_DIR "/data");
-    gopen_gks(nullptr);
-    ASSERT_EQ(gopen_ws_device(std::make_unique<RecordingDevice>(GWS_PS)), 0);
+    open(GWS_PS);
     EXPECT_GE(gget_num_fonts(), 5);
     ASSERT_EQ(read_font("modern.fnt"), 0);
     std::ifstream in(jhf);
@@ -298,7 +277,6 @@ TEST(ShippedFonts, ModernMatchesTheHersheySource) {
         ++checked;
     }
     EXPECT_EQ(checked, 5);
-    reset_graphics();
 }
 
 } // namespace

@@ -1,8 +1,9 @@
-// A device that records what the kernel hands it, for the kernel's tests.
+// A device that records what the kernel hands it, and helpers shared by the kernel's tests.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,27 +16,21 @@
 #include "gks/gks_meta.h"
 #include "gks/gks_obj.h"
 #include "gks/gph.h"
+#include "support/test_support.h"
 
 class RecordingDevice : public GksDevice {
   public:
     explicit RecordingDevice(int type) : type_(type) {}
     int ws_type() const override { return type_; }
     int device_class() const override {
-        switch (type_) {
-        case GWS_META:
-            return GCLASS_META;
-        case GWS_PS:
-            return GCLASS_PS;
-        case GWS_HPGL:
-            return GCLASS_HPGL;
-        default:
-            return GCLASS_X11;
-        }
+        return type_ == GWS_META   ? GCLASS_META
+               : type_ == GWS_PS   ? GCLASS_PS
+               : type_ == GWS_HPGL ? GCLASS_HPGL
+                                   : GCLASS_X11;
     }
+    bool pixels() const { return type_ == GWS_WIN || type_ == GWS_PIX; }
     void attribute(GAttr a) override { attrs.push_back(a); }
-    int alloc_color(int index, const float *) override {
-        return (type_ == GWS_WIN || type_ == GWS_PIX) ? 1000 + index : -2;
-    }
+    int alloc_color(int index, const float *) override { return pixels() ? 1000 + index : -2; }
     void clip(const GClip &c) override { clips.push_back(c); }
     int polyline(std::span<const GPoint> p) override {
         lines.emplace_back(p.begin(), p.end());
@@ -55,7 +50,7 @@ class RecordingDevice : public GksDevice {
         text_lines.emplace_back(p.begin(), p.end());
         text_shadow.push_back(in_shadow);
     }
-    bool shadow_capable() const override { return type_ == GWS_WIN || type_ == GWS_PIX; }
+    bool shadow_capable() const override { return pixels(); }
     void shadow(bool on) override { in_shadow = on; }
     void select_tran(int n) override { selections.push_back(n); }
     int clear_region(const float *) override {
@@ -85,6 +80,32 @@ inline void reset_graphics() {
     RES_reset_state();
     MESS_reset_state();
 }
+
+// What f writes on standard error.
+template <class F> std::string stderr_of(F f) {
+    testsupport::Capture cap(2);
+    f();
+    return cap.text();
+}
+
+// Succeeds when `part` occurs in `text`; use as EXPECT_TRUE(has(text, part)).
+inline ::testing::AssertionResult has(const std::string &text, const std::string &part) {
+    if (text.find(part) != std::string::npos)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "\"" << part << "\" not in \"" << text << "\"";
+}
+
+// Expects a rectangle (x0, x1, y0, y1) within tol.
+inline void expect_rect(const float *got, std::array<float, 4> want, float tol = 1e-5f) {
+    for (size_t i = 0; i < 4; ++i)
+        EXPECT_NEAR(got[i], want[i], tol) << "element " << i;
+}
+
+// Header of a text metafile written with SOURCE_DATE_EPOCH=0.
+inline const char *kMetaHeader = "ZORMETA\n"
+                                 "#Title: ZOR Graphics Display: X11_Graph\n"
+                                 "#Creator: ZOR Metafile Processor-1.0\n"
+                                 "#CreationDate: Thu Jan  1 00:00:00 1970\n";
 
 class GksTest : public ::testing::Test {
   protected:

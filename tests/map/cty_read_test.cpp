@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <fstream>
 #include <string>
+#include <utility>
 
 #include "base/files.h"
 #include "base/mess.h"
@@ -13,8 +15,6 @@
 #include "support/test_support.h"
 
 namespace {
-
-using testsupport::TempDir;
 
 const char *const CITIES = "Denver_International CO US KDEN  2  39.87 -104.67 9999 99999 0\n"
                            "Boulder              CO US KBDU  *4  40.04 -105.23  1611 72469 7\n"
@@ -31,67 +31,47 @@ class CityTest : public ::testing::Test {
         FILE_reset_state();
         path = tmp.write("cities.cty", CITIES);
     }
-    TempDir tmp;
+    testsupport::TempDir tmp;
     std::string path;
 };
 
-TEST_F(CityTest, ParseLine) {
+// A parsed line as name|state|country|id|mark,priority,mark|lat|lon|elev|wmo|last.
+std::string parse(const std::string &line) {
     CTY_REC r;
-    ASSERT_EQ(
-        1, CTY_parse_line("Boulder              CO US KBDU  *4  40.04 -105.23  1611 72469 7", &r));
-    EXPECT_EQ("Boulder", r.name);
-    EXPECT_EQ("CO", r.state);
-    EXPECT_EQ("US", r.country);
-    EXPECT_EQ("KBDU", r.id);
-    EXPECT_EQ(4, r.prior);
-    EXPECT_EQ('*', r.mark1);
-    EXPECT_EQ(' ', r.mark2);
-    EXPECT_FLOAT_EQ(40.04f, r.lat);
-    EXPECT_FLOAT_EQ(-105.23f, r.lon);
-    EXPECT_FLOAT_EQ(1611.0f, r.elev);
-    EXPECT_EQ(72469, r.wmo);
-    EXPECT_EQ(7, r.last);
-    EXPECT_TRUE(CTY_has_id(r));
+    if (CTY_parse_line(line, &r) != 1)
+        return "rejected";
+    char nums[100];
+    std::snprintf(nums, sizeof nums, "%c%d%c|%.2f|%.2f|%g|%d|%d", r.mark1, r.prior, r.mark2, r.lat,
+                  r.lon, r.elev, r.wmo, r.last);
+    return r.name + "|" + r.state + "|" + r.country + "|" + r.id + "|" + nums +
+           (CTY_has_id(r) ? "" : " (no id)");
+}
 
+TEST_F(CityTest, ParseLineAndLookUps) {
+    EXPECT_EQ(parse("Boulder              CO US KBDU  *4  40.04 -105.23  1611 72469 7"),
+              "Boulder|CO|US|KBDU|*4 |40.04|-105.23|1611|72469|7");
     // Elevation above 9000 is missing; "--" is no identifier; marks on both sides.
-    ASSERT_EQ(1, CTY_parse_line("Buoy 1 2 -- *5* 34.68 -72.66 9001 41001 0", &r));
-    EXPECT_FLOAT_EQ(-9999.0f, r.elev);
-    EXPECT_FALSE(CTY_has_id(r));
-    EXPECT_EQ('*', r.mark1);
-    EXPECT_EQ('*', r.mark2);
-    EXPECT_EQ(5, r.prior);
-
+    EXPECT_EQ(parse("Buoy 1 2 -- *5* 34.68 -72.66 9001 41001 0"),
+              "Buoy|1|2|--|*5*|34.68|-72.66|-9999|41001|0 (no id)");
     // Over-long texts are cut, never shifted into the next field.
-    ASSERT_EQ(1, CTY_parse_line("A_name_much_longer_than_twenty_chars COL USA IDENTIFIER12 3 "
-                                "1 2 3 4 5",
-                                &r));
-    EXPECT_EQ("A_name_much_longer_t", r.name);
-    EXPECT_EQ("CO", r.state);
-    EXPECT_EQ("US", r.country);
-    EXPECT_EQ("IDENTIFIE", r.id);
-
+    EXPECT_EQ(parse("A_name_much_longer_than_twenty_chars COL USA IDENTIFIER12 3 1 2 3 4 5"),
+              "A_name_much_longer_t|CO|US|IDENTIFIE| 3 |1.00|2.00|3|4|5");
     for (const char *bad :
          {"", "too few fields", "N S C ID x 1 2 3 4 5", "N S C ID 3 1 2 3 4 5.5",
           "N S C ID 33 1 2 3 4 5", "N S C ID 3 nan 2 3 4 5", "N S C ID 3 1 2 3 99999999999 5"})
-        EXPECT_EQ(0, CTY_parse_line(bad, &r)) << bad;
-}
+        EXPECT_EQ(parse(bad), "rejected") << bad;
 
-TEST_F(CityTest, LookUpByIdentifierNameAndWmo) {
     CTY_REC r;
-    ASSERT_EQ(1, CTY_get(path.c_str(), "kbdu", &r));
-    EXPECT_EQ("Boulder", r.name);
-    ASSERT_EQ(1, CTY_get(path.c_str(), "DENVER_INTERNATIONAL", &r));
-    EXPECT_EQ("KDEN", r.id);
-    ASSERT_EQ(1, CTY_get(path.c_str(), "41001", &r));
-    EXPECT_EQ("B_", r.country);
-    ASSERT_EQ(1, CTY_get(path.c_str(), "01234", &r)); // WMO numbers as "%05d"
-    EXPECT_EQ("LFXX", r.id);
-    EXPECT_EQ(0, CTY_get(path.c_str(), "1234", &r));
-    EXPECT_EQ(0, CTY_get(path.c_str(), "99999", &r)); // "none" is no number
-    EXPECT_EQ(0, CTY_get(path.c_str(), "--", &r));
-    EXPECT_EQ(0, CTY_get(path.c_str(), "KBAD", &r)); // its line does not read
-    EXPECT_EQ(0, CTY_get(path.c_str(), "", &r));
-
+    // By identifier, name or WMO number ("%05d"); 99999 is "none"; KBAD's line does not read.
+    for (auto [key, name] : {std::pair{"kbdu", "Boulder"},
+                             {"DENVER_INTERNATIONAL", "Denver_International"},
+                             {"41001", "Buoy_41001"},
+                             {"01234", "Small_Wmo"}}) {
+        ASSERT_EQ(1, CTY_get(path.c_str(), key, &r)) << key;
+        EXPECT_EQ(name, r.name);
+    }
+    for (const char *key : {"1234", "99999", "--", "KBAD", ""})
+        EXPECT_EQ(0, CTY_get(path.c_str(), key, &r)) << key;
     float lat = 0, lon = 0;
     ASSERT_EQ(1, CTY_get_loc(path.c_str(), "KDEN", &lat, &lon));
     EXPECT_FLOAT_EQ(39.87f, lat);
@@ -101,21 +81,19 @@ TEST_F(CityTest, LookUpByIdentifierNameAndWmo) {
 
 TEST_F(CityTest, OpenFileRules) {
     int count = -1;
-    // Default name under file_path; expected count from the file size.
+    // Default name under file_path; expected count from the file size, never 0.
     tmp.write("sao.cty", std::string(59 * 10, ' '));
     RES_put("file_path", tmp.path().c_str());
     EXPECT_TRUE(CTY_open_file(nullptr, &count));
     EXPECT_EQ(10, count);
     tmp.write("tiny.cty", "Boulder CO US KBDU 4 40.04 -105.23 1611 72469 0\n");
     EXPECT_TRUE(CTY_open_file("tiny.cty", &count));
-    EXPECT_EQ(1, count); // never 0 for a file shorter than a typical line
+    EXPECT_EQ(1, count);
 
-    std::string log = tmp.file("messages.log");
-    MESS_file(log.c_str(), "w");
+    testsupport::Capture err(2);
     EXPECT_FALSE(CTY_open_file("absent.cty", &count));
-    MESS_file_close();
     EXPECT_EQ("CTY_open_file: Database file not found: " + tmp.file("absent.cty") + "\n",
-              testsupport::read_file(log));
+              err.text());
 
     // The city_file resource wins over the name; "none" turns the database off.
     RES_put("city_file", "cities.cty");
@@ -126,28 +104,22 @@ TEST_F(CityTest, OpenFileRules) {
 }
 
 TEST(CityBundled, EveryLineReadsAndKnownAirportsArePlaced) {
-    std::string file = XSAT_SOURCE_DIR "/data/sao.cty";
+    std::string file = XSAT_SOURCE_DIR "/data/sao.cty", line;
     std::ifstream in(file);
     ASSERT_TRUE(in) << file;
-    std::string line;
     int n = 0;
-    CTY_REC r;
-    while (std::getline(in, line)) {
+    for (CTY_REC r; std::getline(in, line); ++n) {
         ASSERT_EQ(1, CTY_parse_line(line, &r)) << line;
-        EXPECT_TRUE(CTY_has_id(r)) << line;
-        EXPECT_LE(std::fabs(r.lat), 90.0f) << line;
-        EXPECT_LE(std::fabs(r.lon), 180.0f) << line;
-        ++n;
+        EXPECT_TRUE(CTY_has_id(r) && std::fabs(r.lat) <= 90 && std::fabs(r.lon) <= 180) << line;
     }
     EXPECT_GT(n, 5000);
-
     RES_reset_state();
     int count = 0;
     EXPECT_TRUE(CTY_open_file(file.c_str(), &count));
     EXPECT_EQ(4000, count);
 
     // Published aerodrome reference points (degrees), within the file's 0.01 degree.
-    struct {
+    const struct {
         const char *id;
         double lat, lon;
     } airports[] = {{"KDEN", 39.8617, -104.6731},

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <stdexcept>
 #include <string>
 
@@ -16,9 +17,7 @@
 
 namespace {
 
-using testsupport::TempDir;
 constexpr float M = -9999.0f;
-constexpr int IM = -9999;
 
 struct ExitCalled : std::runtime_error {
     int status;
@@ -26,6 +25,47 @@ struct ExitCalled : std::runtime_error {
 };
 [[noreturn]] void throw_exit(int status) {
     throw ExitCalled(status);
+}
+
+std::string num(double v) {
+    if (v == M)
+        return "M";
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.7g", v);
+    return buf;
+}
+
+// Parameters up to the last one present, then ":e<n>" for an ellipsoid: "M,-105:e1".
+std::string params(const DOMAIN &d) {
+    int n = 7;
+    while (n > 0 && d.param[n - 1] == M)
+        --n;
+    std::string s;
+    for (int i = 0; i < n; ++i)
+        s += (i ? "," : "") + num(d.param[i]);
+    return s + (d.ellipsoid ? ":e" + std::to_string(d.ellipsoid) : "");
+}
+
+// A whole record: "proj clat,clon nx x ny dx,dy [params]", missing values as M.
+std::string show(const DOMAIN &d) {
+    std::string p = params(d);
+    return num(d.proj) + " " + num(d.clat) + "," + num(d.clon) + " " + num(d.nx) + "x" + num(d.ny) +
+           " " + num(d.dx) + "," + num(d.dy) + (p.empty() ? "" : " [" + p + "]");
+}
+
+// Decodes a domain string and shows the record.
+std::string decoded(const char *text, int want_result) {
+    DOMAIN d;
+    EXPECT_EQ(want_result, DOM_decode(text, &d)) << text;
+    return show(d);
+}
+
+// Menu entries after "back", as "abbr=name|...".
+std::string menu() {
+    std::string s;
+    for (int i = 1; i < DOM_get_region_count(); ++i)
+        s += std::string(i > 1 ? "|" : "") + DOM_get_region_abbr(i) + "=" + DOM_get_region_name(i);
+    return s;
 }
 
 class RegionTest : public ::testing::Test {
@@ -51,87 +91,48 @@ class RegionTest : public ::testing::Test {
         MESS_file_close();
         return testsupport::read_file(log);
     }
-    TempDir tmp;
+    testsupport::TempDir tmp;
 };
 
-DOMAIN make(int proj, float clat, float clon, int nx, int ny, float dx, float dy) {
-    DOMAIN d;
-    d.proj = proj;
-    d.clat = clat;
-    d.clon = clon;
-    d.nx = nx;
-    d.ny = ny;
-    d.dx = dx;
-    d.dy = dy;
-    return d;
-}
-
-void expect_same(const DOMAIN &want, const DOMAIN &got, const std::string &what) {
-    EXPECT_EQ(want.proj, got.proj) << what;
-    for (int i = 0; i < 7; ++i)
-        EXPECT_FLOAT_EQ(want.param[i], got.param[i]) << what << " param[" << i << "]";
-    EXPECT_FLOAT_EQ(want.clat, got.clat) << what;
-    EXPECT_FLOAT_EQ(want.clon, got.clon) << what;
-    EXPECT_EQ(want.nx, got.nx) << what;
-    EXPECT_EQ(want.ny, got.ny) << what;
-    EXPECT_FLOAT_EQ(want.dx, got.dx) << what;
-    EXPECT_FLOAT_EQ(want.dy, got.dy) << what;
-    EXPECT_EQ(want.ellipsoid, got.ellipsoid) << what;
-}
-
 TEST_F(RegionTest, EveryPatternInOrderWithItsDefaults) {
-    auto p1 = [](DOMAIN d, float plon) {
-        d.param[1] = plon;
-        return d;
-    };
-    DOMAIN lc = make(4, 35, -95, 41, 31, 1, 1);
-    lc.param[0] = 30;
-    lc.param[1] = -95;
-    lc.param[2] = 25;
-    lc.param[3] = 45;
-    struct Row {
-        const char *text;
-        const char *label;
+    const struct {
+        const char *text, *fields;
         int result;
-        DOMAIN want;
+        const char *want;
     } rows[] = {
-        {"size,640,480", " 0 proj,nx,ny", 1, make(51, M, M, 640, 480, M, M)},
-        {"ps,-105,40,-100,25,17,1.2,1.2", " 0 proj,plon,clat,clon,nx,ny,dx,dy", 1,
-         p1(make(1, 40, -100, 25, 17, 1.2f, 1.2f), -105)},
-        {"lc:30:-95:25:45,35,-95,41,31,1.0,1.0", " 0 proj,clat,clon,nx,ny,dx,dy", 1, lc},
-        {"ps,40,-100,,,1.0,1.0", " 0 proj,clat,clon,nx,ny,dx,dy", 1,
-         make(1, 40, -100, IM, IM, 1, 1)},
+        {"size,640,480", "proj,nx,ny", 1, "51 M,M 640x480 M,M"},
+        {"ps,-105,40,-100,25,17,1.2,1.2", "proj,plon,clat,clon,nx,ny,dx,dy", 1,
+         "1 40,-100 25x17 1.2,1.2 [M,-105]"},
+        {"lc:30:-95:25:45,35,-95,41,31,1.0,1.0", "proj,clat,clon,nx,ny,dx,dy", 1,
+         "4 35,-95 41x31 1,1 [30,-95,25,45]"},
+        {"ps,40,-100,,,1.0,1.0", "proj,clat,clon,nx,ny,dx,dy", 1, "1 40,-100 MxM 1,1"},
         // Six fields with a keyword are plon,clat,clon,dx,dy: try 4 comes first.
-        {"ps,40,-100,25,17,1.2", " 0 proj,plon,clat,clon,dx,dy", 1,
-         p1(make(1, -100, 25, 25, 17, 17, 1.2f), 40)},
-        {"40,-100,25,17,1.2,1.2", " 0 clat,clon,nx,ny,dx,dy", 1,
-         make(1, 40, -100, 25, 17, 1.2f, 1.2f)},
-        {"ps,40,-100,1.5,1.5", " 0 proj,clat,clon,dx,dy", 1, make(1, 40, -100, 25, 17, 1.5f, 1.5f)},
-        {"40,-100,31,21,1.5", " 0 clat,clon,nx,ny,dx", 1, make(1, 40, -100, 31, 21, 1.5f, 1.5f)},
-        {"merc,40,-100,1.5", " 0 proj,clat,clon,dx", 1, make(3, 40, -100, 25, 17, 1.5f, 1.5f)},
-        {"40,-100,31,21", " 0 clat,clon,nx,ny", 1, make(1, 40, -100, 31, 21, 1.2f, 1.2f)},
+        {"ps,40,-100,25,17,1.2", "proj,plon,clat,clon,dx,dy", 1, "1 -100,25 25x17 17,1.2 [M,40]"},
+        {"40,-100,25,17,1.2,1.2", "clat,clon,nx,ny,dx,dy", 1, "1 40,-100 25x17 1.2,1.2"},
+        {"ps,40,-100,1.5,1.5", "proj,clat,clon,dx,dy", 1, "1 40,-100 25x17 1.5,1.5"},
+        {"40,-100,31,21,1.5", "clat,clon,nx,ny,dx", 1, "1 40,-100 31x21 1.5,1.5"},
+        {"merc,40,-100,1.5", "proj,clat,clon,dx", 1, "3 40,-100 25x17 1.5,1.5"},
+        {"40,-100,31,21", "clat,clon,nx,ny", 1, "1 40,-100 31x21 1.2,1.2"},
         // Three fields of numbers are clat,clon,dx (try 11 before try 12).
-        {"40,-100,2", " 0 clat,clon,dx", 1, make(1, 40, -100, 25, 17, 2, 2)},
-        {"ps,40,-100", " 0 proj,clat,clon", 1, make(1, 40, -100, 25, 17, 1.2f, 1.2f)},
-        {"ps:-105,40,-100", " 0 proj,clat,clon", 1,
-         p1(make(1, 40, -100, 25, 17, 1.2f, 1.2f), -105)},
-        {"zoom,40,-100", " 0 proj,clat,clon", 1, make(50, 40, -100, 25, 17, 1, 1)},
+        {"40,-100,2", "clat,clon,dx", 1, "1 40,-100 25x17 2,2"},
+        {"ps,40,-100", "proj,clat,clon", 1, "1 40,-100 25x17 1.2,1.2"},
+        {"ps:-105,40,-100", "proj,clat,clon", 1, "1 40,-100 25x17 1.2,1.2 [M,-105]"},
+        {"zoom,40,-100", "proj,clat,clon", 1, "50 40,-100 25x17 1,1"},
         // ".5" is no integer, so "size" falls through to try 12's size rule.
-        {"size,640.9,.5", " 0 proj,clat,clon", 1, make(51, M, M, 640, 0, M, M)},
-        {"40,-100", " 0 clat,clon", 1, make(1, 40, -100, 25, 17, 1.2f, 1.2f)},
-        {"none", " 0 id:###", 1, make(1, M, M, 25, 17, 1.2f, 1.2f)},
-        {"se", " 0 reg:REG", 2, p1(make(1, 31, -88, 25, 17, 1.1f, 1.1f), -88)},
-        {"lambaz,40,-100", " 0 proj,clat,clon", 1, make(4, 40, -100, 25, 17, 1.2f, 1.2f)},
+        {"size,640.9,.5", "proj,clat,clon", 1, "51 M,M 640x0 M,M"},
+        {"40,-100", "clat,clon", 1, "1 40,-100 25x17 1.2,1.2"},
+        {"none", "id:###", 1, "1 M,M 25x17 1.2,1.2"},
+        {"se", "reg:REG", 2, "1 31,-88 25x17 1.1,1.1 [M,-88]"},
+        {"lambaz,40,-100", "proj,clat,clon", 1, "4 40,-100 25x17 1.2,1.2"},
     };
-    for (const Row &r : rows) {
-        DOMAIN d;
-        int result = 0;
-        std::string log = messages([&] { result = DOM_decode(r.text, &d); });
-        EXPECT_EQ(r.result, result) << r.text;
-        EXPECT_NE(log.find(std::string(r.label) + "\n"), std::string::npos) << r.text << "\n"
-                                                                            << log;
-        expect_same(r.want, d, r.text);
-        EXPECT_EQ(result, FLAG_get(FLAG_DOMAIN)) << r.text;
+    for (const auto &r : rows) {
+        std::string got;
+        std::string log = messages([&] { got = decoded(r.text, r.result); });
+        EXPECT_EQ(r.want, got) << r.text;
+        EXPECT_NE(log.find(" 0 " + std::string(r.fields) + "\n"), std::string::npos)
+            << r.text << "\n"
+            << log;
+        EXPECT_EQ(r.result, FLAG_get(FLAG_DOMAIN)) << r.text;
         ASSERT_NE(FILE_get_key('r'), nullptr);
         EXPECT_STREQ(r.text, FILE_get_key('r'));
     }
@@ -148,14 +149,11 @@ TEST_F(RegionTest, InvalidAndMissingStrings) {
     // An unknown keyword leaves projection 1 from the last pattern tried.
     EXPECT_EQ(-1, DOM_decode("qq,40,-100", &d));
     EXPECT_EQ(1, d.proj);
-    for (const char *text : {"", "MISS", "miss"}) {
-        EXPECT_EQ(-9999, DOM_decode(text, &d)) << text;
-        expect_same(DOMAIN{}, d, text);
-    }
-    EXPECT_EQ(-9999, DOM_decode(nullptr, &d));
+    for (const char *text : {"", "MISS", "miss", (const char *)nullptr})
+        EXPECT_EQ(show(DOMAIN{}), decoded(text, -9999)) << (text ? text : "null");
 }
 
-TEST_F(RegionTest, KeywordOrderFirstMatchWins) {
+TEST_F(RegionTest, KeywordsAndProjSubFields) {
     struct {
         const char *key;
         int code;
@@ -163,59 +161,24 @@ TEST_F(RegionTest, KeywordOrderFirstMatchWins) {
                 {"l", -1},       {"pol", -1},     {"polar", 1}, {"pixel", 99}, {"xlogy", 22},
                 {"ema", 42},     {"therm", 40},   {"hodo", 23}, {"vert", 22},  {"xp", 25},
                 {"Miss", -9999}, {"missing", -1}, {"", -1}};
-    for (const auto &r : rows)
+    for (const auto &r : rows) // the first keyword in table order wins
         EXPECT_EQ(r.code, DOM_proj_str(r.key)) << r.key;
-}
 
-TEST_F(RegionTest, ProjSubFields) {
+    EXPECT_EQ("9 0,-75 640x480 10,10 [0,-75:e1]", decoded("sat:e:0:-75,0,-75,640,480,10,10", 1));
     DOMAIN d;
-    ASSERT_EQ(1, DOM_decode("sat:e:0:-75,0,-75,640,480,10,10", &d));
-    EXPECT_EQ(9, d.proj);
-    EXPECT_EQ(1, d.ellipsoid);
-    EXPECT_FLOAT_EQ(0, d.param[0]);
-    EXPECT_FLOAT_EQ(-75, d.param[1]);
-    EXPECT_FLOAT_EQ(M, d.param[2]);
-
-    // One sub-field is the reference longitude, even an "e".
-    ASSERT_EQ(1, DOM_decode("sat:e,0,-75", &d));
-    EXPECT_EQ(0, d.ellipsoid);
-    EXPECT_FLOAT_EQ(M, d.param[0]);
-    EXPECT_FLOAT_EQ(0, d.param[1]);
-
+    ASSERT_EQ(1, DOM_decode("sat:e,0,-75", &d)); // one sub-field is plon, even an "e"
+    EXPECT_EQ("M,0", params(d));
     // Empty sub-fields: 0 for the reference point, missing beyond it.
     ASSERT_EQ(1, DOM_decode("lc:30:::45,35,-95", &d));
-    EXPECT_FLOAT_EQ(30, d.param[0]);
-    EXPECT_FLOAT_EQ(0, d.param[1]);
-    EXPECT_FLOAT_EQ(M, d.param[2]);
-    EXPECT_FLOAT_EQ(45, d.param[3]);
-
-    // At most six numbers.
-    ASSERT_EQ(1, DOM_decode("ps:e:1:2:3:4:5:6:7,40,-100", &d));
-    for (int i = 0; i < 6; ++i)
-        EXPECT_FLOAT_EQ(static_cast<float>(i + 1), d.param[i]);
-    EXPECT_FLOAT_EQ(M, d.param[6]);
+    EXPECT_EQ("30,0,M,45", params(d));
+    ASSERT_EQ(1, DOM_decode("ps:e:1:2:3:4:5:6:7,40,-100", &d)); // at most six numbers
+    EXPECT_EQ("1,2,3,4,5,6:e1", params(d));
 }
 
 TEST_F(RegionTest, BuiltInRegionsAndPriority) {
-    DOMAIN d;
-    ASSERT_EQ(2, DOM_decode("US", &d));
-    DOMAIN us = make(1, 39, -97, 25, 17, 2.3f, 2.3f);
-    us.param[1] = -97;
-    expect_same(us, d, "US");
+    EXPECT_EQ("1 39,-97 25x17 2.3,2.3 [M,-97]", decoded("US", 2));
     EXPECT_EQ(2, DOM_get_prior()); // 16 * 2.3 = 36.8
-
-    ASSERT_EQ(2, DOM_decode("nosuch", &d));
-    EXPECT_EQ(-1, d.proj);
-
-    // "var" cannot ask for its centre in batch mode.
-    FLAG_set(FLAG_BATCH, 1);
-    ASSERT_EQ(2, DOM_decode("var", &d));
-    EXPECT_EQ(1, d.proj);
-    EXPECT_FLOAT_EQ(1.2f, d.dx);
-    EXPECT_FLOAT_EQ(M, d.clat);
-}
-
-TEST_F(RegionTest, BasePriorityAndStatPrior) {
+    EXPECT_EQ("-1 ", decoded("nosuch", 2).substr(0, 3));
     struct {
         float h;
         int p;
@@ -223,17 +186,17 @@ TEST_F(RegionTest, BasePriorityAndStatPrior) {
                 {6.3f, 4},  {6.25f, 5}, {3.01f, 5}, {3, 6},  {-1, 6}};
     for (const auto &r : rows)
         EXPECT_EQ(r.p, DOM_set_base_prior(r.h)) << r.h;
-
-    DOMAIN d;
-    struct {
-        const char *res;
-        int p;
-    } adjust[] = {{"+2", 5}, {"-1", 2}, {"4", 4}, {"7x", 7}, {"x", 3}};
-    for (const auto &a : adjust) {
-        RES_put("stat_prior", a.res);
-        DOM_decode("40,-100", &d); // height 16 * 1.2 = 19.2
-        EXPECT_EQ(a.p, DOM_get_prior()) << a.res;
+    for (auto [res, p] : {std::pair{"+2", 5}, {"-1", 2}, {"4", 4}, {"7x", 7}, {"x", 3}}) {
+        RES_put("stat_prior", res);
+        decoded("40,-100", 1); // height 16 * 1.2 = 19.2
+        EXPECT_EQ(p, DOM_get_prior()) << res;
     }
+    DOMAIN d;
+    FLAG_set(FLAG_BATCH, 1); // "var" cannot ask for its centre in batch mode
+    ASSERT_EQ(2, DOM_decode("var", &d));
+    EXPECT_EQ(1, d.proj);
+    EXPECT_FLOAT_EQ(1.2f, d.dx);
+    EXPECT_FLOAT_EQ(M, d.clat);
 }
 
 class RegionFileTest : public RegionTest {
@@ -260,47 +223,29 @@ class RegionFileTest : public RegionTest {
     }
 };
 
-TEST_F(RegionFileTest, LookUpsThroughFilePath) {
-    DOMAIN d;
-    ASSERT_EQ(2, DOM_decode("ABC", &d));
-    expect_same(make(1, 45, -90, 25, 17, 1, 1), d, "abc");
-    ASSERT_EQ(2, DOM_decode("alias", &d));
-    expect_same(make(1, 45, -90, 25, 17, 1, 1), d, "alias");
-    ASSERT_EQ(2, DOM_decode("ref", &d));
-    EXPECT_FLOAT_EQ(10, d.clat);
-    // The outer text is the one remembered.
-    EXPECT_STREQ("ref", FILE_get_key('r'));
+TEST_F(RegionFileTest, LookUpsAndFileForms) {
+    const std::string zz = "1 10,20 25x17 1,1", abc = "1 45,-90 25x17 1,1";
+    EXPECT_EQ(abc, decoded("ABC", 2));
+    EXPECT_EQ(abc, decoded("alias", 2));
+    EXPECT_EQ(zz, decoded("ref", 2));
+    EXPECT_STREQ("ref", FILE_get_key('r')); // the outer text is the one remembered
     EXPECT_EQ(2, FLAG_get(FLAG_DOMAIN));
-
-    // Abbreviations are cut to five characters.
-    ASSERT_EQ(2, DOM_decode("toolo", &d));
-    EXPECT_FLOAT_EQ(10, d.clat);
-    ASSERT_EQ(2, DOM_decode("toolongname", &d));
-    EXPECT_EQ(-1, d.proj);
-
-    // An empty line ends the file; the built-in table is next.
-    ASSERT_EQ(2, DOM_decode("after", &d));
-    EXPECT_EQ(-1, d.proj);
+    // Abbreviations are cut to five characters; an empty line ends the file, then built-ins.
+    EXPECT_EQ("1 10,10 25x17 1.2,1.2", decoded("toolo", 2));
+    EXPECT_EQ("-1 ", decoded("toolongname", 2).substr(0, 3));
+    EXPECT_EQ("-1 ", decoded("after", 2).substr(0, 3));
+    DOMAIN d;
     ASSERT_EQ(2, DOM_decode("sw", &d));
     EXPECT_FLOAT_EQ(-112, d.clon);
-}
 
-TEST_F(RegionFileTest, FileForms) {
-    DOMAIN d;
-    ASSERT_EQ(2, DOM_decode((tmp.file("other.reg") + ":zz").c_str(), &d));
-    EXPECT_FLOAT_EQ(20, d.clon);
-    ASSERT_EQ(2, DOM_decode("other.reg:nothere", &d));
-    EXPECT_EQ(-1, d.proj);
+    EXPECT_EQ(zz, decoded((tmp.file("other.reg") + ":zz").c_str(), 2));
+    EXPECT_EQ("-1 ", decoded("other.reg:nothere", 2).substr(0, 3));
     // "fi:" takes the first line; a bare domain string stands on its own.
-    ASSERT_EQ(2, DOM_decode("fi:bare.reg", &d));
-    expect_same(make(1, 50, 10, 25, 17, 1, 1), d, "fi:bare.reg");
-    ASSERT_EQ(2, DOM_decode("fi:other.reg", &d));
-    EXPECT_FLOAT_EQ(10, d.clat);
+    EXPECT_EQ("1 50,10 25x17 1,1", decoded("fi:bare.reg", 2));
+    EXPECT_EQ(zz, decoded("fi:other.reg", 2));
     // "file:" loads the menu and leaves the record missing.
-    ASSERT_EQ(2, DOM_decode("other.reg:", &d));
-    expect_same(DOMAIN{}, d, "menu load");
-    EXPECT_STREQ("Other", DOM_get_region_name(1));
-    EXPECT_EQ(2, DOM_get_region_count());
+    EXPECT_EQ(show(DOMAIN{}), decoded("other.reg:", 2));
+    EXPECT_EQ("zz=Other", menu());
 
     std::string out;
     EXPECT_EQ(1, DOM_search_file("bare.reg", "xx", out)); // the bare line ends the search
@@ -310,17 +255,12 @@ TEST_F(RegionFileTest, FileForms) {
 
 TEST_F(RegionFileTest, SelfReferenceStops) {
     for (const char *name : {"self", "ping"}) {
-        DOMAIN d;
-        int r = 0;
-        std::string log = messages([&] { r = DOM_decode(name, &d); });
-        EXPECT_EQ(2, r) << name;
-        EXPECT_EQ(-1, d.proj) << name;
+        std::string got;
+        std::string log = messages([&] { got = decoded(name, 2); });
+        EXPECT_EQ("-1 ", got.substr(0, 3)) << name;
         EXPECT_NE(log.find("more than 16 deep"), std::string::npos) << log;
     }
-    // The depth count is back to zero afterwards.
-    DOMAIN d;
-    ASSERT_EQ(2, DOM_decode("abc", &d));
-    EXPECT_EQ(1, d.proj);
+    EXPECT_EQ("1 45,-90 25x17 1,1", decoded("abc", 2)); // the depth count is back to zero
 }
 
 TEST_F(RegionFileTest, Menu) {
@@ -332,20 +272,10 @@ TEST_F(RegionFileTest, Menu) {
     EXPECT_EQ(0, DOM_read_menu("absent.reg"));
     EXPECT_EQ(10, DOM_get_region_count());
 
-    ASSERT_EQ(1, DOM_read_menu("zor.reg"));
-    const char *want[][2] = {{"abc", "Test region"},
-                             {"self", "Loop"},
-                             {"ping", "Ping"},
-                             {"pong", "Pong"},
-                             {"toolo", "A very long descript"},
-                             {"ref", "Other file"},
-                             {"after", "Past the end"}};
-    ASSERT_EQ(8, DOM_get_region_count()); // "alias" has menu flag 0
-    for (int i = 0; i < 7; ++i) {
-        EXPECT_STREQ(want[i][0], DOM_get_region_abbr(i + 1));
-        EXPECT_STREQ(want[i][1], DOM_get_region_name(i + 1));
-    }
-
+    ASSERT_EQ(1, DOM_read_menu("zor.reg")); // "alias" has menu flag 0
+    EXPECT_EQ("abc=Test region|self=Loop|ping=Ping|pong=Pong|toolo=A very long descript|"
+              "ref=Other file|after=Past the end",
+              menu());
     std::string many;
     for (int i = 0; i < 25; ++i)
         many += "r" + std::to_string(i) + " Region 1 ps,40,-100\n";
@@ -366,9 +296,7 @@ TEST_F(RegionFileTest, BundledRegionFile) {
         DOMAIN d;
         std::string abbr = DOM_get_region_abbr(i);
         EXPECT_EQ(2, DOM_decode(abbr.c_str(), &d)) << abbr;
-        EXPECT_GT(d.proj, 0) << abbr;
-        EXPECT_GT(d.nx, 1) << abbr;
-        EXPECT_GT(d.dx, 0) << abbr;
+        EXPECT_TRUE(d.proj > 0 && d.nx > 1 && d.dx > 0) << abbr << ": " << show(d);
     }
     DOMAIN us, cus;
     ASSERT_EQ(2, DOM_decode("us", &us));
@@ -384,78 +312,66 @@ TEST_F(RegionTest, StationCentre) {
                          "Boulder              CO US KBDU  4  40.04 -105.23  1611 72469 0\n");
     tmp.write("other.cty", "Casper               WY US KCPR  4  42.91 -106.46  1612 72569 0\n");
     RES_put("file_path", tmp.path().c_str());
-    DOMAIN d;
-    std::string log = messages([&] { EXPECT_EQ(1, DOM_decode("id:kden", &d)); });
+    std::string got;
+    std::string log = messages([&] { got = decoded("id:kden", 1); });
     EXPECT_NE(log.find(" 0 clat,clon\n"), std::string::npos) << log;
-    expect_same(make(1, 39.87f, -104.67f, 25, 17, 1.2f, 1.2f), d, "id:kden");
-
-    ASSERT_EQ(1, DOM_decode("lc,id:72469,41,31,1.0,1.0", &d));
-    expect_same(make(4, 40.04f, -105.23f, 41, 31, 1, 1), d, "id in try 3");
-    log = messages([&] { EXPECT_EQ(1, DOM_decode("ps,id:KBDU,31,21,0.5", &d)); });
+    EXPECT_EQ("1 39.87,-104.67 25x17 1.2,1.2", got);
+    EXPECT_EQ("4 40.04,-105.23 41x31 1,1", decoded("lc,id:72469,41,31,1.0,1.0", 1));
+    log = messages([&] { got = decoded("ps,id:KBDU,31,21,0.5", 1); });
     EXPECT_NE(log.find(" 0 proj,clat,clon,nx,ny,dx\n"), std::string::npos) << log;
-    EXPECT_FLOAT_EQ(0.5f, d.dy);
-
-    ASSERT_EQ(1, DOM_decode("id:other.cty:KCPR", &d));
-    EXPECT_FLOAT_EQ(42.91f, d.clat);
-    EXPECT_EQ(-1, DOM_decode("id:other.cty:KDEN", &d));
-    EXPECT_EQ(-1, DOM_decode("id:NOPE", &d));
+    EXPECT_EQ("1 40.04,-105.23 31x21 0.5,0.5", got);
+    EXPECT_EQ("1 42.91,", decoded("id:other.cty:KCPR", 1).substr(0, 8));
+    decoded("id:other.cty:KDEN", -1);
+    decoded("id:NOPE", -1);
 }
 
 TEST_F(RegionTest, Compare) {
-    DOMAIN a, b;
-    ASSERT_EQ(1, DOM_decode("ps,40,-100,25,17,1.2,1.2", &a));
-    ASSERT_EQ(1, DOM_decode("40,-100,25,17,1.2,1.2", &b));
-    expect_same(a, b, "ps vs default projection");
-    EXPECT_EQ(1, DOM_comp(&a, &b));
-
-    ASSERT_EQ(1, DOM_decode("ps,-100,40,-100,25,17,1.2,1.2", &a));
-    ASSERT_EQ(1, DOM_decode("ps,40,-100,25,17,1.2,1.2", &b)); // plon missing = clon
-    EXPECT_EQ(1, DOM_comp(&a, &b));
-    EXPECT_EQ(1, DOM_comp(&b, &a));
-    ASSERT_EQ(1, DOM_decode("ps,-105,40,-100,25,17,1.2,1.2", &a));
-    EXPECT_EQ(0, DOM_comp(&a, &b));
-    EXPECT_EQ(0, DOM_comp_proj(&a, &b));
-
-    ASSERT_EQ(1, DOM_decode("ps,40,-100,25,18,1.2,1.2", &a));
-    EXPECT_EQ(0, DOM_comp(&a, &b));
-    EXPECT_EQ(1, DOM_comp_proj(&a, &b));
-    ASSERT_EQ(1, DOM_decode("ps:e:40:-100,40,-100,25,17,1.2,1.2", &a));
-    EXPECT_EQ(0, DOM_comp(&a, &b));
-
-    ASSERT_EQ(1, DOM_decode("lc:30:-95:25:45,35,-95,41,31,1.0,1.0", &a));
-    ASSERT_EQ(1, DOM_decode("lc:30:-95:25:40,35,-95,41,31,1.0,1.0", &b));
-    EXPECT_EQ(0, DOM_comp(&a, &b));
-    // Same projection, different plot.
-    ASSERT_EQ(1, DOM_decode("lc:30:-95:25:45,45,-80,21,21,2,2", &b));
-    EXPECT_EQ(0, DOM_comp(&a, &b));
-    EXPECT_EQ(1, DOM_comp_proj(&a, &b));
+    const char *ps = "ps,40,-100,25,17,1.2,1.2", *lc = "lc:30:-95:25:45,35,-95,41,31,1.0,1.0";
+    const struct {
+        const char *a, *b;
+        int same, same_proj;                                 // DOM_comp both ways, DOM_comp_proj
+    } rows[] = {{"40,-100,25,17,1.2,1.2", ps, 1, 1},         // ps is the default projection
+                {"ps,-100,40,-100,25,17,1.2,1.2", ps, 1, 1}, // plon missing = clon
+                {"ps,-105,40,-100,25,17,1.2,1.2", ps, 0, 0},
+                {"ps,40,-100,25,18,1.2,1.2", ps, 0, 1},
+                {"ps:e:40:-100,40,-100,25,17,1.2,1.2", ps, 0, 0},
+                {"lc:30:-95:25:40,35,-95,41,31,1.0,1.0", lc, 0, 0},
+                {"lc:30:-95:25:45,45,-80,21,21,2,2", lc, 0, 1}};
+    EXPECT_EQ(decoded(rows[0].a, 1), decoded(ps, 1));
+    for (const auto &r : rows) {
+        DOMAIN a, b;
+        ASSERT_EQ(1, DOM_decode(r.a, &a));
+        ASSERT_EQ(1, DOM_decode(r.b, &b));
+        EXPECT_EQ(r.same, DOM_comp(&a, &b)) << r.a;
+        EXPECT_EQ(r.same, DOM_comp(&b, &a)) << r.a;
+        EXPECT_EQ(r.same_proj, DOM_comp_proj(&a, &b)) << r.a;
+    }
 }
 
 TEST_F(RegionTest, AspectAndPrint) {
-    DOMAIN d = make(1, 0, 0, 25, 17, 1, 1);
+    DOMAIN d;
+    d.nx = 25;
+    d.ny = 17;
     EXPECT_FLOAT_EQ(1.5f, DOM_aspect(&d));
     d.nx = 41;
-    d.ny = 21;
-    EXPECT_FLOAT_EQ(2.0f, DOM_aspect(&d));
-    d.ny = 1;
-    EXPECT_FLOAT_EQ(1.0f, DOM_aspect(&d));
-    d.ny = IM;
-    EXPECT_FLOAT_EQ(1.0f, DOM_aspect(&d));
+    for (auto [ny, aspect] : {std::pair{21, 2.0f}, {1, 1.0f}, {-9999, 1.0f}}) {
+        d.ny = ny;
+        EXPECT_FLOAT_EQ(aspect, DOM_aspect(&d)) << ny;
+    }
 
-    ASSERT_EQ(1, DOM_decode("lc:30:-95:25:45,35,-95,41,31,1.0,1.0", &d));
-    std::string log = messages([&] { DOM_print(MESS_PRINT, &d); });
-    EXPECT_EQ("lamb:30.000:-95.000:25.000:45.000:,35.000,-95.000,41,31,1.0000,1.0000\n", log);
-    ASSERT_EQ(1, DOM_decode("sat:e:0:-75,0,-75,640,480,10,10", &d));
-    log = messages([&] { DOM_print(MESS_PRINT, &d); });
-    EXPECT_EQ("sat:e:0.000:-75.000:::,0.000,-75.000,640,480,10.0000,10.0000\n", log);
-    ASSERT_EQ(1, DOM_decode("teph,1,2,3,4,5,6", &d));
-    log = messages([&] { DOM_print(MESS_PRINT, &d); });
-    EXPECT_EQ(":::::,1.000,2.000,3,4,5.0000,6.0000\n", log);
-    log = messages([&] {
-        MESS_set(0, 0);
-        DOM_print(MESS_PRINT, &d);
-    });
-    EXPECT_EQ("", log);
+    for (auto [text, want] :
+         {std::pair{"lc:30:-95:25:45,35,-95,41,31,1.0,1.0",
+                    "lamb:30.000:-95.000:25.000:45.000:,35.000,-95.000,41,31,1.0000,1.0000\n"},
+          {"sat:e:0:-75,0,-75,640,480,10,10",
+           "sat:e:0.000:-75.000:::,0.000,-75.000,640,480,10.0000,10.0000\n"},
+          {"teph,1,2,3,4,5,6", ":::::,1.000,2.000,3,4,5.0000,6.0000\n"}}) {
+        ASSERT_EQ(1, DOM_decode(text, &d));
+        EXPECT_EQ(want, messages([&] { DOM_print(MESS_PRINT, &d); }));
+    }
+    EXPECT_EQ("", messages([&] {
+                  MESS_set(0, 0);
+                  DOM_print(MESS_PRINT, &d);
+              }));
 }
 
 TEST_F(RegionTest, ResourceDrivenSelection) {

@@ -3,10 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <fstream>
 #include <thread>
+#include <tuple>
 
 #include "base/mess.h"
 #include "sat/img_tool.h"
@@ -15,6 +16,7 @@
 namespace {
 
 using namespace std::string_literals;
+using testsupport::Capture;
 using testsupport::TempDir;
 
 std::vector<uint8_t> pattern(size_t n) {
@@ -40,11 +42,13 @@ IMAGE gray(int nx, int ny) {
     return im;
 }
 
-std::string run_python(const TempDir &dir, const std::string &script) {
-    std::string py = dir.write("t.py", script), out = dir.file("py.out");
-    if (std::system(("python3 " + py + " > " + out + " 2>&1").c_str()) != 0)
-        ADD_FAILURE() << "python failed: " << testsupport::read_file(out);
-    return testsupport::read_file(out);
+// Runs a Python script with arguments and returns its standard output.
+std::string run_python(const std::string &script, const std::vector<std::string> &args) {
+    std::vector<std::string> argv = {"-c", script};
+    argv.insert(argv.end(), args.begin(), args.end());
+    const testsupport::RunResult r = testsupport::run_program("python3", argv);
+    EXPECT_EQ(r.status, 0) << "python failed: " << r.err;
+    return r.out;
 }
 
 class ImgTest : public ::testing::Test {
@@ -59,6 +63,13 @@ class ImgTest : public ::testing::Test {
     void TearDown() override {
         IMG_reset_state();
         MESS_reset_state();
+    }
+    // Writes the image (compressed when z) and reads it back.
+    IMAGE round_trip(const IMAGE &a, int z) {
+        IMAGE b;
+        EXPECT_EQ(IMG_write(dir.file("rt.zor").c_str(), &a, z), 1);
+        EXPECT_EQ(IMG_read_zor(dir.file("rt.zor").c_str(), &b, 0), 1);
+        return b;
     }
     TempDir dir;
 };
@@ -88,24 +99,17 @@ TEST_F(ImgTest, RoundTripWithoutDomain) {
         IMAGE a = gray(7, 5);
         a.label = "0630Z  4 DEC 26";
         a.info = "test image";
-        std::string f = dir.file("a.zor");
-        ASSERT_EQ(IMG_write(f.c_str(), &a, z), 1);
+        const IMAGE b = round_trip(a, z);
         if (!z) {
-            EXPECT_EQ(testsupport::read_file(f),
+            EXPECT_EQ(testsupport::read_file(dir.file("rt.zor")),
                       "ZORIMG\n0630Z  4 DEC 26\ntest image\n7 5\n" + bytes_str(a.data));
         }
-        IMAGE b;
-        ASSERT_EQ(IMG_read_zor(f.c_str(), &b, 0), 1) << z;
         EXPECT_EQ(b.data, a.data);
-        EXPECT_EQ(b.source, 50);
-        EXPECT_EQ(b.domain.proj, -9999);
-        EXPECT_EQ(b.bytes_per_line, 7);
-        EXPECT_EQ(b.depth, 8);
         EXPECT_EQ(b.info, "test image");
-        EXPECT_EQ(b.date.year, 2026);
-        EXPECT_EQ(b.date.month, 12);
-        EXPECT_EQ(b.date.hour, 6);
-        EXPECT_EQ(b.date.minute, 30);
+        EXPECT_EQ(std::tuple(b.source, b.domain.proj, b.bytes_per_line, b.depth),
+                  std::tuple(50, -9999, 7, 8));
+        EXPECT_EQ(std::tuple(b.date.year, b.date.month, b.date.hour, b.date.minute),
+                  std::tuple(2026, 12, 6, 30));
     }
 }
 
@@ -134,19 +138,13 @@ TEST_F(ImgTest, GeometryTokensWriteAndReadBack) {
     };
     for (const Row &r : rows) {
         IMAGE a = gray(4, 3);
-        a.domain.proj = r.proj;
-        a.domain.clat = 40;
-        a.domain.clon = -100;
-        a.domain.dx = a.domain.dy = 2.5f;
-        a.domain.nx = 4;
-        a.domain.ny = 3;
+        a.domain = {
+            .proj = r.proj, .clat = 40, .clon = -100, .dx = 2.5f, .dy = 2.5f, .nx = 4, .ny = 3};
         for (size_t i = 0; i < r.params.size(); ++i)
             a.domain.param[i] = r.params[i];
-        std::string f = dir.file("g.zor");
-        ASSERT_EQ(IMG_write(f.c_str(), &a, 0), 1);
-        EXPECT_EQ(testsupport::read_file(f), "ZORIMG\n\n\n" + r.line + bytes_str(a.data));
-        IMAGE b;
-        ASSERT_EQ(IMG_read_zor(f.c_str(), &b, 0), 1) << r.line;
+        const IMAGE b = round_trip(a, 0);
+        EXPECT_EQ(testsupport::read_file(dir.file("rt.zor")),
+                  "ZORIMG\n\n\n" + r.line + bytes_str(a.data));
         EXPECT_EQ(b.domain.proj, r.read_proj) << r.line;
         EXPECT_EQ(b.data, a.data);
         EXPECT_FLOAT_EQ(b.domain.clon, -100.0f);
@@ -183,11 +181,10 @@ TEST_F(ImgTest, HandWrittenHeaders) {
         IMAGE b;
         ASSERT_EQ(IMG_read_zor(f.c_str(), &b, 0), 1) << r.head;
         EXPECT_EQ(b.domain.proj, r.proj) << r.head;
-        EXPECT_FLOAT_EQ(b.domain.param[0], r.p0) << r.head;
-        EXPECT_FLOAT_EQ(b.domain.param[1], r.p1) << r.head;
-        EXPECT_FLOAT_EQ(b.domain.param[2], r.p2) << r.head;
-        EXPECT_EQ(b.nx, 3);
-        EXPECT_EQ(b.ny, 2);
+        EXPECT_EQ(std::vector<float>(b.domain.param, b.domain.param + 3),
+                  (std::vector<float>{r.p0, r.p1, r.p2}))
+            << r.head;
+        EXPECT_EQ(std::pair(b.nx, b.ny), std::pair(3, 2));
         EXPECT_EQ(bytes_str(b.data), px) << r.head;
         if (r.proj != -9999) {
             EXPECT_FLOAT_EQ(b.domain.clon, -90.0f) << r.head;
@@ -253,36 +250,32 @@ TEST_F(ImgTest, CompressedStreamsMatchPythonZlib) {
     if (!testsupport::have_program("python3"))
         GTEST_SKIP() << "python3 not found";
     IMAGE a = gray(250, 100);
-    std::string f = dir.file("c.zor");
+    std::string f = dir.file("c.zor"), out = dir.file("c.raw");
     MESS_set(1, 0x40000000u);
-    testing::internal::CaptureStdout();
+    Capture written(1);
     ASSERT_EQ(IMG_write(f.c_str(), &a, 1), 1);
-    std::string dbg = testing::internal::GetCapturedStdout();
+    std::string dbg = written.text();
     EXPECT_NE(dbg.find("Deflate+ 1 = 0 10000 = "), std::string::npos) << dbg;
     EXPECT_NE(dbg.find("Deflate+ 1 = 0 5000 = "), std::string::npos) << dbg;
-    std::string out = dir.file("c.raw");
-    std::string res = run_python(dir, "import zlib\n"
-                                      "d = open('" +
-                                          f +
-                                          "','rb').read()\n"
-                                          "assert d.startswith(b'ZORIMGZ\\n')\n"
-                                          "d = d.split(b'\\n', 4)[4]\n"
-                                          "raw, sizes = b'', []\n"
-                                          "while d:\n"
-                                          "    o = zlib.decompressobj()\n"
-                                          "    p = o.decompress(d)\n"
-                                          "    assert o.eof\n"
-                                          "    raw += p; sizes.append(len(p)); d = o.unused_data\n"
-                                          "open('" +
-                                          out +
-                                          "','wb').write(raw)\n"
-                                          "print(*sizes)\n");
-    EXPECT_EQ(res, "10000 10000 5000\n");
+    EXPECT_EQ(run_python(R"(import sys, zlib
+d = open(sys.argv[1], 'rb').read()
+assert d.startswith(b'ZORIMGZ\n')
+d = d.split(b'\n', 4)[4]
+raw, sizes = b'', []
+while d:
+    o = zlib.decompressobj()
+    p = o.decompress(d)
+    assert o.eof
+    raw += p; sizes.append(len(p)); d = o.unused_data
+open(sys.argv[2], 'wb').write(raw)
+print(*sizes))",
+                         {f, out}),
+              "10000 10000 5000\n");
     EXPECT_EQ(testsupport::read_file(out), bytes_str(a.data));
     IMAGE b;
-    testing::internal::CaptureStdout();
+    Capture read(1);
     ASSERT_EQ(IMG_read_zor(f.c_str(), &b, 0), 1);
-    dbg = testing::internal::GetCapturedStdout();
+    dbg = read.text();
     EXPECT_NE(dbg.find("- 25000 25000\n"), std::string::npos) << dbg;
     EXPECT_EQ(b.data, a.data);
 }
@@ -294,23 +287,14 @@ TEST_F(ImgTest, ReadsPythonCompressedFiles) {
         GTEST_SKIP() << "python3 not found";
     const std::vector<uint8_t> px = pattern(25000);
     std::string base = dir.file("p");
-    run_python(dir, std::string("import zlib\nN = 25000\npx = ") + PY_PATTERN +
-                        "\nh = b'ZORIMGZ\\n\\n\\n250 100\\n'\n"
-                        "s = [zlib.compress(px[i:i+10000], 9) for i in range(0, N, 10000)]\n"
-                        "open('" +
-                        base +
-                        ".full','wb').write(h + b''.join(s))\n"
-                        "open('" +
-                        base +
-                        ".short','wb').write(h + s[0] + s[1])\n"
-                        "open('" +
-                        base +
-                        ".bad','wb').write(h + s[0] + b'\\x78\\x9c\\xff' * 50)\n"
-                        "open('" +
-                        base +
-                        ".head','wb').write(h + s[0])\n"
-                        "open('" +
-                        base + ".tail','wb').write(s[1] + s[2])\n");
+    run_python(std::string("import sys, zlib\nN = 25000\npx = ") + PY_PATTERN + R"(
+h = b'ZORIMGZ\n\n\n250 100\n'
+s = [zlib.compress(px[i:i+10000], 9) for i in range(0, N, 10000)]
+for ext, d in (('.full', h + b''.join(s)), ('.short', h + s[0] + s[1]),
+               ('.bad', h + s[0] + b'\x78\x9c\xff' * 50), ('.head', h + s[0]),
+               ('.tail', s[1] + s[2])):
+    open(sys.argv[1] + ext, 'wb').write(d))",
+               {base});
     const struct {
         const char *ext;
         size_t good;
@@ -361,46 +345,34 @@ TEST_F(ImgTest, WritesDeepPixelsAsBytes) {
     for (const Row &r : rows) {
         IMAGE a;
         IMG_init(&a);
-        a.nx = 2;
-        a.ny = 2;
+        a.nx = a.ny = 2;
         a.depth = r.depth;
         a.bits_per_pixel = r.bpp;
         a.byte_order = r.order;
         a.bytes_per_line = r.bpl;
         a.data = r.row;
         a.data.insert(a.data.end(), r.row.begin(), r.row.end());
-        std::string f = dir.file("d.zor");
-        ASSERT_EQ(IMG_write(f.c_str(), &a, 0), 1);
-        IMAGE b;
-        ASSERT_EQ(IMG_read_zor(f.c_str(), &b, 0), 1);
         std::vector<uint8_t> want = r.expect;
         want.insert(want.end(), r.expect.begin(), r.expect.end());
-        EXPECT_EQ(b.data, want) << "depth " << r.depth << " order " << r.order;
+        EXPECT_EQ(round_trip(a, 0).data, want) << "depth " << r.depth << " order " << r.order;
     }
     // A colour-indexed image asked for compression is compressed and reads back.
     IMAGE a = gray(120, 100);
     a.num_colors = 2;
     a.colors = std::make_shared<std::vector<float>>(6, 1.0f);
-    std::string f = dir.file("i.zor");
-    ASSERT_EQ(IMG_write(f.c_str(), &a, 1), 1);
-    IMAGE b;
-    ASSERT_EQ(IMG_read_zor(f.c_str(), &b, 0), 1);
-    EXPECT_EQ(b.data, a.data);
+    EXPECT_EQ(round_trip(a, 1).data, a.data);
 }
 
 TEST_F(ImgTest, GenericReaderDispatch) {
-    IMAGE a = gray(7, 5);
-    std::string f = dir.file("a.zor");
-    ASSERT_EQ(IMG_write(f.c_str(), &a, 1), 1);
-    IMAGE b;
-    EXPECT_EQ(IMG_read(f.c_str(), &b, 0), 1);
+    IMAGE a = gray(7, 5), b;
+    ASSERT_EQ(IMG_write(dir.file("a.zor").c_str(), &a, 1), 1);
+    EXPECT_EQ(IMG_read(dir.file("a.zor").c_str(), &b, 0), 1);
     EXPECT_EQ(b.data, a.data);
     for (const char *content : {"GIF89a\x01\x00", "** made by hand\nGIF89a", "\x89PNG\r\n",
                                 "** a\nZORIMG\nl\ni\n1 1\nx"}) {
         std::string g = dir.write("g.img", content);
-        testing::internal::CaptureStderr();
+        Capture quiet(2);
         EXPECT_EQ(IMG_read(g.c_str(), &b, 0), 0) << content;
-        testing::internal::GetCapturedStderr();
         EXPECT_TRUE(b.data.empty());
     }
     EXPECT_EQ(IMG_read(dir.file("none").c_str(), &b, 1), 0);

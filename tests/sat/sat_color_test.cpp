@@ -48,17 +48,32 @@ class SatColor : public ::testing::Test {
         SAT_color_setup();
     }
     static int value(int count) { return SAT_color_count_value(count); }
+    static std::vector<int> values(std::initializer_list<int> counts) {
+        std::vector<int> v;
+        for (int c : counts)
+            v.push_back(value(c));
+        return v;
+    }
+    // First counts of all bins and the end bound.
+    static std::vector<int> breaks() {
+        std::vector<int> v;
+        for (int b = 0; b <= SAT_color_max() + 1; ++b)
+            v.push_back(SAT_color_break(b));
+        return v;
+    }
 };
+using V = std::vector<int>;
 
 TEST_F(SatColor, InfraredScales) {
     // AREA and GINI: published 8-bit brightness relation T = (660 - B) / 2 K up to
     // B = 176, 418 - B K above; the scale's 273 K zero is 0.15 K off 273.15 K.
     for (int source : {SAT_IN_AREA, SAT_IN_AWIP}) {
         SAT_params().imager_source = source;
-        const float t[] = {50, 20.5f, 0, -10.3f, -30, -30.5f, -40, -75.2f, -110};
-        const int count[] = {14, 73, 114, 134, 174, 175, 185, 220, 255}; // by hand
-        for (int k = 0; k < 9; ++k)
-            EXPECT_EQ(SAT_ir_ind(t[k]), count[k]) << t[k];
+        const std::pair<float, int> by_hand[] = {{50, 14},      {20.5f, 73},   {0, 114},
+                                                 {-10.3f, 134}, {-30, 174},    {-30.5f, 175},
+                                                 {-40, 185},    {-75.2f, 220}, {-110, 255}};
+        for (auto [t, count] : by_hand)
+            EXPECT_EQ(SAT_ir_ind(t), count) << t;
         for (int v = 0; v < 256; ++v) {
             EXPECT_NEAR(SAT_ind_ir(v) + 273.15, v <= 176 ? (660.0 - v) / 2 : 418.0 - v, 0.151);
             EXPECT_EQ(SAT_ir_ind(SAT_ind_ir(v)), v) << "round trip " << v;
@@ -67,18 +82,17 @@ TEST_F(SatColor, InfraredScales) {
     // Raster: inverted GVAR 10-bit count over 4 of the GOES-8 imager 10.7 um channel,
     // count = m R + b (m = 5.2285, b = 15.6854), R the Planck radiance at 934.30 cm-1.
     SAT_params().imager_source = SAT_IN_RASTER;
-    const float t[] = {50, 30, 0, -20, -40, -60, -80, -100};
-    const int count[] = {50, 99, 158, 189, 212, 228, 240, 246}; // from the formula, python
-    for (int k = 0; k < 8; ++k)
-        EXPECT_EQ(SAT_ir_ind(t[k]), count[k]) << t[k];
+    const std::pair<float, int> python[] = {{50, 50},   {30, 99},   {0, 158},   {-20, 189},
+                                            {-40, 212}, {-60, 228}, {-80, 240}, {-100, 246}};
+    for (auto [t, count] : python)
+        EXPECT_EQ(SAT_ir_ind(t), count) << t;
     const double nu = 934.30, c1 = 1.191066e-5, c2 = 1.438833;
     for (int c = -100; c <= 50; c += 5) {
         const double radiance = c1 * nu * nu * nu / (std::exp(c2 * nu / (c + 273.15)) - 1);
         EXPECT_NEAR(SAT_ir_ind(float(c)), 255 - (5.2285 * radiance + 15.6854) / 4, 1.0) << c;
     }
-    EXPECT_NEAR(SAT_ind_ir(0), 67.787080, 1e-3);
-    EXPECT_NEAR(SAT_ind_ir(200), -29.607174, 1e-3);
-    EXPECT_NEAR(SAT_ind_ir(250), -129.716242, 1e-3);
+    for (auto [count, t] : {std::pair{0, 67.787080}, {200, -29.607174}, {250, -129.716242}})
+        EXPECT_NEAR(SAT_ind_ir(count), t, 1e-3) << count;
     EXPECT_EQ(SAT_ind_ir(252), -9999.0f) << "past the end of the scale";
     for (float bad : {-9999.0f, -273.15f, 1e30f, NAN})
         SAT_ir_ind(bad); // defined results, no undefined conversions
@@ -104,33 +118,23 @@ TEST_F(SatColor, Defaults) {
     CLR_read_table(nullptr);
     ASSERT_EQ(CLR_get_num_fill(), 5);
     SAT_color_setup();
-    EXPECT_EQ(SAT_color_max(), 5);
-    const int breaks[] = {0, 42, 85, 128, 170, 213, 256}; // 256 k / 6
-    for (int b = 0; b <= 6; ++b)
-        EXPECT_EQ(SAT_color_break(b), breaks[b]);
+    EXPECT_EQ(breaks(), (V{0, 42, 85, 128, 170, 213, 256})) << "256 k / 6";
     EXPECT_EQ(SAT_color_fill(4), 4) << "fill colours without ramp flag";
     EXPECT_EQ(SAT_color_fill(5), 1005);
-    EXPECT_EQ(value(41), 0);
-    EXPECT_EQ(value(42), 1);
+    EXPECT_EQ(values({41, 42}), (V{0, 1}));
 }
 
 TEST_F(SatColor, EntryForms) {
     setup("10:red,blue");
-    EXPECT_EQ(SAT_color_max(), 1);
-    EXPECT_EQ(SAT_color_break(1), 133) << "halfway from 10 to 256";
-    EXPECT_EQ(value(0), ind("red")) << "below the first break: bin 0";
-    EXPECT_EQ(value(132), ind("red"));
-    EXPECT_EQ(value(133), ind("blue"));
+    EXPECT_EQ(breaks(), (V{10, 133, 256})) << "halfway from 10 to 256";
+    EXPECT_EQ(values({0, 132, 133}), (V{ind("red"), ind("red"), ind("blue")})) << "0: bin 0";
     setup("red,green,100:blue,yellow,cyan,200:white");
-    const int breaks[] = {0, 50, 100, 133, 166, 200, 256};
-    for (int b = 0; b <= 6; ++b)
-        EXPECT_EQ(SAT_color_break(b), breaks[b]) << b;
+    EXPECT_EQ(breaks(), (V{0, 50, 100, 133, 166, 200, 256}));
 
     SAT_params().imager_source = SAT_IN_AREA;
     setup("cyan,c-30:red,c-40:green"); // 'c' without ':' is a colour
     EXPECT_EQ(value(0), ind("cyan"));
-    EXPECT_EQ(SAT_color_break(1), 174);
-    EXPECT_EQ(SAT_color_break(2), 185);
+    EXPECT_EQ(std::pair(SAT_color_break(1), SAT_color_break(2)), std::pair(174, 185));
 
     setup("gray10-gray30,red");
     const int first = ind("gray10");
@@ -144,19 +148,17 @@ TEST_F(SatColor, EntryForms) {
 
     setup("red%4blue,green%zyellow,white%?black");
     EXPECT_EQ(SAT_get_dither_mode(), DITHER_3) << "the first dithered entry has a digit";
-    int second = 0;
-    EXPECT_EQ(SAT_color_count_dither(0, &second), 4);
-    EXPECT_EQ(second, ind("blue"));
-    EXPECT_EQ(SAT_color_count_dither(100, nullptr), 9) << "levels clamp to 0-9";
-    EXPECT_EQ(SAT_color_count_dither(200, nullptr), 9);
+    int second = 0, level = SAT_color_count_dither(0, &second);
+    EXPECT_EQ(std::pair(level, second), std::pair(4, ind("blue")));
+    for (int count : {100, 200})
+        EXPECT_EQ(SAT_color_count_dither(count, nullptr), 9) << "levels clamp to 0-9";
     setup("red%ablue,red%9blue");
     EXPECT_EQ(SAT_get_dither_mode(), DITHER_3) << "kept for the run";
     SAT_color_reset_state();
     setup("red%?blue,red%eblue,red%9blue");
     EXPECT_EQ(SAT_get_dither_mode(), DITHER_5) << "'?' chooses nothing, 'e' letters";
-    EXPECT_EQ(SAT_color_count_dither(0, nullptr), 0);
-    EXPECT_EQ(SAT_color_count_dither(100, nullptr), 4);
-    EXPECT_EQ(SAT_color_count_dither(200, nullptr), 0) << "levels clamp to 0-25";
+    for (auto [count, level] : {std::pair{0, 0}, {100, 4}, {200, 0}})
+        EXPECT_EQ(SAT_color_count_dither(count, nullptr), level) << "levels clamp to 0-25";
 }
 
 TEST_F(SatColor, BadEntries) {
@@ -186,37 +188,31 @@ TEST_F(SatColor, EnhancementFiles) {
     CLR_get_rgb(value(20), &r0, &g0, &b0);
     CLR_get_rgb(value(140), &r1, &g1, &b1);
     EXPECT_LT(r0 + g0 + b0, r1 + g1 + b1) << "warm surfaces darker than colder clouds";
-    EXPECT_EQ(value(SAT_ir_ind(-75)), ind("red"));
-    EXPECT_EQ(value(SAT_ir_ind(-95)), ind("white"));
+    EXPECT_EQ(values({SAT_ir_ind(-75), SAT_ir_ind(-95)}), (V{ind("red"), ind("white")}));
 
     setup("wv.enh");
     EXPECT_STREQ(SAT_get_enhance(), "WV");
     EXPECT_EQ(SAT_color_max(), 13);
     setup("grey.enh");
-    EXPECT_EQ(value(19), ind("black"));
-    EXPECT_EQ(value(20), ind("gray10"));
-    EXPECT_EQ(value(120), ind("gray50"));
-    EXPECT_EQ(value(230), ind("white"));
+    EXPECT_EQ(values({19, 20, 120, 230}),
+              (V{ind("black"), ind("gray10"), ind("gray50"), ind("white")}));
 
     // Syntax: name, comments, "@label", 9-character names, at most 256 words.
     testsupport::TempDir dir;
     RES_put("file_path", dir.path().c_str());
-    dir.write("a.enh", "@myname #a_comment @other\n  50:red\t@label:Relabelled_scale blue\n");
-    setup("a.enh");
+    auto file = [&](const std::string &text) { dir.write("x.enh", text), setup("x.enh"); };
+    file("@myname #a_comment @other\n  50:red\t@label:Relabelled_scale blue\n");
     EXPECT_STREQ(SAT_get_enhance(), "Relabelle");
     EXPECT_EQ(SAT_color_max(), 1);
     EXPECT_EQ(SAT_color_break(0), 50);
-    dir.write("b.enh", "plainname green");
-    setup("b.enh");
+    file("plainname green");
     EXPECT_STREQ(SAT_get_enhance(), "plainname");
     std::string words = "@big";
     for (int k = 0; k < 400; ++k)
         words += " blue";
-    dir.write("c.enh", words);
-    setup("c.enh");
+    file(words);
     EXPECT_EQ(SAT_color_max(), 254);
-    dir.write("empty.enh", "");
-    setup("empty.enh");
+    file("");
     EXPECT_EQ(SAT_color_max(), 0) << "no colour at all: one bin";
 
     // An unreadable file keeps the count tables, while the bins are reset.
@@ -231,10 +227,7 @@ TEST_F(SatColor, GreyPostScriptValues) {
     PLT_set_open_state(1, GWS_PS, view);
     // Grey of a colour: truncate((0.9 r + g + 0.8 b) / 2.7 * 255).
     setup("red,green,blue,white");
-    EXPECT_EQ(value(0), 85);
-    EXPECT_EQ(value(64), 94);
-    EXPECT_EQ(value(128), 75);
-    EXPECT_EQ(value(255), 255);
+    EXPECT_EQ(values({0, 64, 128, 255}), (V{85, 94, 75, 255}));
     // Three ramp bins (greys 25, 25, 51) and red: a smooth wedge where two ramp bins
     // meet, flat in the last ramp bin before the plain colour.
     setup("gray10-gray20,red");
@@ -242,19 +235,15 @@ TEST_F(SatColor, GreyPostScriptValues) {
         const int step = value(v) - value(v - 1);
         EXPECT_TRUE(step == 0 || step == 1) << v;
     }
-    EXPECT_EQ(value(0), 25);
-    EXPECT_EQ(value(127), 50); // (25 * 1 + 51 * 63) / 64
-    EXPECT_EQ(value(128), 51);
-    EXPECT_EQ(value(191), 51);
-    EXPECT_EQ(value(192), 85);
+    EXPECT_EQ(values({0, 127, 128, 191, 192}), (V{25, 50, 51, 51, 85}))
+        << "127: (25 + 51 * 63) / 64";
 }
 
 IMAGE flat_image(int nx, int ny, uint8_t v) {
     IMAGE im;
-    im.nx = nx;
+    im.nx = im.bytes_per_line = nx;
     im.ny = ny;
     im.depth = 8;
-    im.bytes_per_line = nx;
     im.data.assign(size_t(nx) * ny, v);
     return im;
 }
@@ -296,9 +285,22 @@ TEST_F(SatColor, ColourImage) {
 struct Record {
     std::string key;
     std::vector<std::string> args;
+    int colour; // fill colour index in force
     double x(size_t k) const { return std::atof(args.at(k + 1).c_str()); }
     double y(size_t k) const {
         return std::atof(args.at(k + 1).substr(args[k + 1].find(',') + 1).c_str());
+    }
+};
+
+struct Bar {
+    int rc;
+    std::vector<Record> all;
+    std::vector<Record> of(const std::string &key) const {
+        std::vector<Record> v;
+        for (const Record &r : all)
+            if (r.key == key)
+                v.push_back(r);
+        return v;
     }
 };
 
@@ -324,55 +326,47 @@ class ColourBar : public SatColor {
     }
     // The bar under a plot whose view starts at y1 (the drawing area starts at 0), as
     // records; continuation lines of three blanks join their record.
-    std::vector<Record> bar(float y1, int ticks, int *result) {
+    Bar bar(float y1, int ticks) {
         const float view[4] = {0.1f, 0.9f, y1, 0.78f};
         PLT_set_open_state(1, GWS_META, view);
         out.clear();
-        *result = SAT_color_bar(ticks);
-        std::vector<Record> recs;
+        Bar b{SAT_color_bar(ticks), {}};
         std::istringstream in(out);
         for (std::string line; std::getline(in, line);) {
             std::istringstream words(line);
             if (line.rfind("   ", 0) != 0) {
-                recs.emplace_back();
-                words >> recs.back().key;
+                b.all.push_back({"", {}, b.all.empty() ? -1 : b.all.back().colour});
+                words >> b.all.back().key;
             }
             for (std::string w; words >> w;)
-                recs.back().args.push_back(w);
+                b.all.back().args.push_back(w);
+            if (b.all.back().key == "FA_CLR")
+                b.all.back().colour = std::atoi(b.all.back().args.at(0).c_str());
         }
-        return recs;
+        return b;
     }
 };
 
 TEST_F(ColourBar, BoxesTicksAndOutline) {
     SAT_params().imager_source = SAT_IN_AREA;
     SAT_color_setup(); // 16 default bins: count v has colour v / 16
-    int rc = 0;
-    const auto recs = bar(0.02f, 1, &rc);
-    ASSERT_EQ(rc, 0);
+    const Bar b = bar(0.02f, 1);
+    ASSERT_EQ(b.rc, 0);
     const double left = 0.1 + 0.03 * 0.8, mid = 0.5, top = 0.02 - 0.15 * 0.02, bottom = 0;
     const double s = (mid - left) / 256;
-    ASSERT_GT(recs.size(), 2u);
-    EXPECT_EQ(recs.front().key + recs.front().args.at(0), "TR1");
-    EXPECT_EQ(recs.back().key + recs.back().args.at(0), "TR2");
-    int colour = -1, boxes = 0;
-    std::vector<Record> lines;
-    for (const Record &r : recs) {
-        if (r.key == "FA_CLR")
-            colour = std::atoi(r.args.at(0).c_str());
-        if (r.key == "PL")
-            lines.push_back(r);
-        if (r.key != "FA")
-            continue;
-        const int v = boxes++;
+    EXPECT_EQ(b.all.front().key + b.all.front().args.at(0), "TR1");
+    EXPECT_EQ(b.all.back().key + b.all.back().args.at(0), "TR2");
+    const std::vector<Record> fills = b.of("FA"), lines = b.of("PL");
+    ASSERT_EQ(fills.size(), 256u);
+    for (int v = 0; v < 256; ++v) {
+        const Record &r = fills[v];
         ASSERT_EQ(r.args.size(), 6u);
-        EXPECT_EQ(colour, v / 16) << v;
+        EXPECT_EQ(r.colour, v / 16) << v;
         EXPECT_NEAR(r.x(0), left + v * s, 2e-6) << v;
         EXPECT_NEAR(r.x(2), left + (v + 1) * s, 2e-6) << v;
         EXPECT_NEAR(r.y(0), bottom, 2e-6);
         EXPECT_NEAR(r.y(2), top, 2e-6);
     }
-    EXPECT_EQ(boxes, 256);
     // 17 temperature ticks (50 ... -110 C) down from the top, 16 count ticks up from
     // the bottom, the outline.
     ASSERT_EQ(lines.size(), 34u);
@@ -394,22 +388,18 @@ TEST_F(ColourBar, BoxesTicksAndOutline) {
 
 TEST_F(ColourBar, GapLimitsAndNoTicks) {
     setup("10:red,blue");
-    int rc = 0, lines = 0, fills = 0, colour = -1;
-    for (const Record &r : bar(0.1f, 0, &rc)) {
-        colour = r.key == "FA_CLR" ? std::atoi(r.args.at(0).c_str()) : colour;
-        lines += r.key == "PL";
-        if (r.key == "FA") {
-            // The gap is capped at 0.035: edges 0.065 and 0.1 - 0.15 * 0.035.
-            EXPECT_NEAR(r.y(0), 0.065, 2e-6);
-            EXPECT_NEAR(r.y(2), 0.1 - 0.15 * 0.035, 2e-6);
-            EXPECT_EQ(colour, fills++ < 133 ? ind("red") : ind("blue"));
-        }
+    const Bar b = bar(0.1f, 0);
+    EXPECT_EQ(b.rc, 0);
+    const std::vector<Record> fills = b.of("FA");
+    EXPECT_EQ(b.of("PL").size(), 17u) << "count ticks and outline only";
+    ASSERT_EQ(fills.size(), 256u);
+    for (int v = 0; v < 256; ++v) {
+        // The gap is capped at 0.035: edges 0.065 and 0.1 - 0.15 * 0.035.
+        EXPECT_NEAR(fills[v].y(0), 0.065, 2e-6);
+        EXPECT_NEAR(fills[v].y(2), 0.1 - 0.15 * 0.035, 2e-6);
+        EXPECT_EQ(fills[v].colour, v < 133 ? ind("red") : ind("blue"));
     }
-    EXPECT_EQ(rc, 0);
-    EXPECT_EQ(fills, 256);
-    EXPECT_EQ(lines, 17) << "count ticks and outline only";
-    bar(0.009f, 1, &rc);
-    EXPECT_EQ(rc, -1) << "less than 0.01 under the plot";
+    EXPECT_EQ(bar(0.009f, 1).rc, -1) << "less than 0.01 under the plot";
     EXPECT_TRUE(out.empty()) << out;
 }
 

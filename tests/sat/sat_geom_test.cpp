@@ -1,10 +1,12 @@
-// Image geometry: domain completion, remap (against GDAL, the satellite navigation
-// and a model of the segment interpolation), zoom and the displayed domain.
+// Image geometry: domain completion, remap (against GDAL, the satellite navigation and a
+// model of the segment interpolation), zoom and the displayed domain.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
-#include <fstream>
 #include <memory>
+#include <numeric>
+#include <tuple>
 
 #include "base/files.h"
 #include "base/mess.h"
@@ -42,41 +44,31 @@ class SatGeom : public ::testing::Test {
 };
 
 DOMAIN ll_domain(float clat, float clon, float dx, float dy, int nx, int ny) {
-    DOMAIN d;
-    d.proj = 2;
-    d.clat = clat;
-    d.clon = clon;
-    d.dx = dx;
-    d.dy = dy;
-    d.nx = nx;
-    d.ny = ny;
-    return d;
+    return DOMAIN{.proj = 2, .clat = clat, .clon = clon, .dx = dx, .dy = dy, .nx = nx, .ny = ny};
 }
 
-// Northern polar stereographic true at 60 N about lon0.
-DOMAIN ps_domain(float lon0, float clat, float dx, int nx, int ny) {
-    DOMAIN d = ll_domain(clat, lon0, dx, dx, nx, ny);
-    d.proj = 1;
-    d.param[0] = 90;
-    d.param[1] = lon0;
-    d.param[2] = 60;
-    return d;
-}
-
-// The same projection from the textbook formulas (sphere of 6371.22 km, 100 km units),
-// with the plot coordinates of grid point (m, r) of ps_domain(lon0, clat, dx, ...).
+// Northern polar stereographic true at 60 N about lon0 from the textbook formulas (sphere of
+// 6371.22 km, 100 km units): its domain and the position of grid point (m, r).
 struct Stereo {
     double lon0, clat, dx;
     int nx, ny;
     double k = 63.7122 * (1 + std::sin(60 * kD2R));
+    DOMAIN domain() const {
+        return DOMAIN{.proj = 1,
+                      .param = {90, float(lon0), 60, kMiss, kMiss, kMiss, kMiss},
+                      .clat = float(clat),
+                      .clon = float(lon0),
+                      .dx = float(dx),
+                      .dy = float(dx),
+                      .nx = nx,
+                      .ny = ny};
+    }
     double xmin() const { return -(nx - 1) * 0.5 * dx; }
     double ymax() const { return -k * std::tan((45 - clat / 2) * kD2R) + (ny - 1) * 0.5 * dx; }
-    void latlon(double x, double y, double *lat, double *lon) const {
+    void grid_latlon(double m, double r, double *lat, double *lon) const {
+        const double x = xmin() + m * dx, y = ymax() - r * dx;
         *lat = 90 - 2 * std::atan(std::hypot(x, y) / k) / kD2R;
         *lon = lon0 + std::atan2(x, -y) / kD2R;
-    }
-    void grid_latlon(double m, double r, double *lat, double *lon) const {
-        latlon(xmin() + m * dx, ymax() - r * dx, lat, lon);
     }
 };
 
@@ -88,14 +80,23 @@ uint8_t pattern(int r, int c) {
 IMAGE image_of(int nx, int ny, const DOMAIN &dom, uint8_t (*value)(int, int) = pattern) {
     IMAGE im;
     im.source = SAT_IN_IMG;
-    im.nx = nx;
+    im.nx = im.bytes_per_line = nx;
     im.ny = ny;
     im.depth = 8;
-    im.bytes_per_line = nx;
     im.domain = dom;
-    for (int r = 0; r < ny; ++r)
-        for (int c = 0; c < nx; ++c)
-            im.data.push_back(value(r, c));
+    for (int k = 0; k < nx * ny; ++k)
+        im.data.push_back(value(k / nx, k % nx));
+    return im;
+}
+
+// The image remapped with the given sampling and segment step (black when refused).
+IMAGE remap(IMAGE im, const DOMAIN &out, int step, int pix_ave = 0) {
+    SAT_params().pix_ave = pix_ave;
+    SAT_params().remap_inc = step;
+    if (SAT_remap_image(&im, &out) != 1) {
+        ADD_FAILURE() << "remap refused";
+        im.data.assign(size_t(out.nx) * out.ny, 0);
+    }
     return im;
 }
 
@@ -125,14 +126,13 @@ class PixelDevice : public GksDevice {
 
 TEST_F(SatGeom, DomainCompletedToTheWindow) {
     // LL domain of 40 x 20 degrees: dx = 40 / (w - 1), dy = 20 / (h - 1).
-    auto complete = [] {
-        DOMAIN d = ll_domain(40, -100, 0.5f, 0.5f, 81, 41);
+    auto complete = [](float dx = 0.5f) {
+        DOMAIN d = ll_domain(40, -100, dx, 0.5f, 81, 41);
         SAT_domain_image(&d);
         return d;
     };
     DOMAIN d = complete();
-    EXPECT_EQ(d.nx, 640) << "no kernel, no geometry";
-    EXPECT_EQ(d.ny, 427);
+    EXPECT_EQ(std::pair(d.nx, d.ny), std::pair(640, 427)) << "no kernel, no geometry";
     EXPECT_NEAR(d.dx, 40.0 / 639, 1e-6);
     EXPECT_NEAR(d.dy, 20.0 / 426, 1e-6);
     RES_put("geometry", "800x600+10+20");
@@ -141,24 +141,21 @@ TEST_F(SatGeom, DomainCompletedToTheWindow) {
     EXPECT_NEAR(d.dy, 20.0 / 599, 1e-6);
     RES_put("geometry", "junk");
     EXPECT_EQ(complete().nx, 640);
+    EXPECT_EQ(complete(kMiss).nx, 81) << "no grid spacing: left alone";
+    DOMAIN none;
+    SAT_domain_image(&none);
+    EXPECT_EQ(none.nx, -9999);
 
-    // With the kernel open: the viewport of transformation 2 in pixels, both edges
-    // included (NDC 0.25..0.75 of a 641-pixel square surface is pixels 160..480).
+    // Kernel open: transformation 2's viewport in pixels, both edges included (NDC
+    // 0.25..0.75 of a 641-pixel square is pixels 160..480).
     gopen_gks(nullptr);
     gset_win_size(641, 641);
     ASSERT_EQ(gopen_ws_device(std::make_unique<PixelDevice>()), 0);
     const float vp[4] = {0.25f, 0.75f, 0.25f, 0.75f};
     gset_vp(2, vp);
     d = complete();
-    EXPECT_EQ(d.nx, 321);
-    EXPECT_EQ(d.ny, 321);
+    EXPECT_EQ(std::pair(d.nx, d.ny), std::pair(321, 321));
     gclose_ws(1);
-
-    DOMAIN none, nogrid = ll_domain(40, -100, kMiss, 0.5f, 81, 41);
-    SAT_domain_image(&none);
-    SAT_domain_image(&nogrid);
-    EXPECT_EQ(none.nx, -9999);
-    EXPECT_EQ(nogrid.nx, 81);
 }
 
 // A global 0.5 degree latitude-longitude image onto polar stereographic, nearest
@@ -169,51 +166,42 @@ TEST_F(SatGeom, RemapMatchesGdalNearest) {
         GTEST_SKIP() << "gdal-bin not installed";
     testsupport::TempDir dir;
     const IMAGE src = image_of(720, 360, ll_domain(0, 0, 0.5f, 0.5f, 720, 360));
-    std::ofstream(dir.file("src.pgm"), std::ios::binary)
-        << "P5\n720 360\n255\n"
-        << std::string(src.data.begin(), src.data.end());
+    dir.write("src.pgm", "P5\n720 360\n255\n" + std::string(src.data.begin(), src.data.end()));
     const Stereo ps{-105, 60, 0.25, 400, 300};
-    const double h = ps.dx / 2, xmin = ps.xmin(), ymax = ps.ymax();
-    const double xmax = -xmin, ymin = ymax - (ps.ny - 1) * ps.dx;
+    const double h = ps.dx / 2, x0 = ps.xmin() - h, y1 = ps.ymax() + h;
     auto metres = [](double v) { return std::to_string(v * 1e5); };
     testsupport::RunOptions opt;
     opt.env["GDAL_PAM_ENABLED"] = "NO";
-    auto r1 = run_program("gdal_translate",
-                          {"-q", "-a_srs", "+proj=longlat +R=6371220 +no_defs", "-a_ullr", "-180",
-                           "90", "180", "-90", dir.file("src.pgm"), dir.file("src.tif")},
-                          opt);
-    ASSERT_EQ(r1.status, 0) << r1.err;
-    auto r2 =
-        run_program("gdalwarp",
+    auto r = run_program("gdal_translate",
+                         {"-q", "-a_srs", "+proj=longlat +R=6371220 +no_defs", "-a_ullr", "-180",
+                          "90", "180", "-90", dir.file("src.pgm"), dir.file("src.tif")},
+                         opt);
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = run_program("gdalwarp",
                     {"-q", "-of", "ENVI", "-et", "0", "-r", "near", "-t_srs",
                      "+proj=stere +lat_0=90 +lat_ts=60 +lon_0=-105 +R=6371220 +no_defs", "-te",
-                     metres(xmin - h), metres(ymin - h), metres(xmax + h), metres(ymax + h), "-ts",
-                     "400", "300", dir.file("src.tif"), dir.file("out.raw")},
+                     metres(x0), metres(y1 - 300 * ps.dx), metres(-x0), metres(y1), "-ts", "400",
+                     "300", dir.file("src.tif"), dir.file("out.raw")},
                     opt);
-    ASSERT_EQ(r2.status, 0) << r2.err;
+    ASSERT_EQ(r.status, 0) << r.err;
     const std::string want = testsupport::read_file(dir.file("out.raw"));
     ASSERT_EQ(want.size(), 400u * 300u);
 
     // Step 1 makes every pixel a segment end and must agree with the exact mode.
     for (int step : {0, 1}) {
-        SAT_params().pix_ave = 0;
-        SAT_params().remap_inc = step;
-        IMAGE im = src;
-        const DOMAIN out = ps_domain(-105, 60, 0.25f, 400, 300);
-        ASSERT_EQ(SAT_remap_image(&im, &out), 1);
+        const IMAGE im = remap(src, ps.domain(), step);
         int differ = 0, compared = 0;
         for (int k = 0; k < 400 * 300; ++k) {
             double lat, lon;
             ps.grid_latlon(k % 400, k / 400, &lat, &lon);
-            // Within half a pixel of the +-180 seam this image is black (past the last
-            // pixel centre) where GDAL repeats the edge pixel: left out.
+            // Within half a pixel of the +-180 seam we show black (past the last pixel
+            // centre) where GDAL repeats the edge pixel: left out.
             if (std::fabs(std::remainder(lon, 360.0)) > 179.7)
                 continue;
             ++compared;
             differ += im.data[k] != uint8_t(want[k]);
         }
-        // Only points within float rounding of a cell boundary may differ: at most
-        // 0.05 % (7 of 119775 when written).
+        // Only points within float rounding of a cell boundary may differ (7 of 119775).
         EXPECT_GT(compared, 110000);
         EXPECT_LE(differ, compared / 2000) << "step " << step;
     }
@@ -231,62 +219,47 @@ TEST_F(SatGeom, RemapInterpolatesBetweenSegmentEnds) {
         *row = (89.95 - lat) / 0.1;
     };
     for (int step : {20, 7}) {
-        SAT_params().pix_ave = 0;
-        SAT_params().remap_inc = step;
-        IMAGE im = src;
-        const DOMAIN out = ps_domain(-105, 85, 0.05f, 640, 40);
-        ASSERT_EQ(SAT_remap_image(&im, &out), 1);
+        const IMAGE im = remap(src, ps.domain(), step);
         int differ = 0, not_exact = 0;
-        for (int r = 0; r < 40; ++r) {
-            for (int m0 = 0; m0 < 640; m0 += step) {
-                const int m1 = std::min(m0 + step, 639);
-                double r0, c0, r1, c1;
-                position(m0, r, &r0, &c0);
-                position(m1, r, &r1, &c1);
-                for (int m = m0; m < std::min(m0 + step, 640); ++m) {
-                    const double t = m1 > m0 ? double(m - m0) / (m1 - m0) : 0;
-                    const double row = r0 + t * (r1 - r0), col = c0 + t * (c1 - c0);
-                    differ += im.data[r * 640 + m] !=
-                              pattern(std::min(nearest(row), 399), std::min(nearest(col), 3599));
-                    double er, ec;
-                    position(m, r, &er, &ec);
-                    not_exact += nearest(er) != nearest(row) || nearest(ec) != nearest(col);
-                }
-            }
+        for (int k = 0; k < 640 * 40; ++k) {
+            const int r = k / 640, m = k % 640, m0 = m - m % step, m1 = std::min(m0 + step, 639);
+            double r0, c0, r1, c1, er, ec;
+            position(m0, r, &r0, &c0);
+            position(m1, r, &r1, &c1);
+            position(m, r, &er, &ec);
+            const double t = m1 > m0 ? double(m - m0) / (m1 - m0) : 0;
+            const double row = r0 + t * (r1 - r0), col = c0 + t * (c1 - c0);
+            differ +=
+                im.data[k] != pattern(std::min(nearest(row), 399), std::min(nearest(col), 3599));
+            not_exact += nearest(er) != nearest(row) || nearest(ec) != nearest(col);
         }
         EXPECT_LE(differ, 640 * 40 / 200) << "step " << step;
         EXPECT_GT(not_exact, 640 * 40 / 20) << "the model must differ from exact navigation";
     }
 }
 
-// Through the GVAR navigation: each output pixel shows the image pixel that AREA_tran
-// gives for its latitude and longitude (pixel i at AREA line lcor + i lres).
-TEST_F(SatGeom, RemapThroughTheAreaNavigation) {
+// Through the GVAR navigation: each output pixel shows the image pixel that AREA_tran gives
+// for its latitude and longitude (pixel i at AREA line lcor + i lres); zoom moves the mapping.
+TEST_F(SatGeom, RemapAndZoomThroughTheAreaNavigation) {
     IMAGE im;
     if (!read_gvar(&im))
         GTEST_SKIP() << "shared GVAR sample missing";
-    for (int r = 0; r < 400; ++r)
-        for (int c = 0; c < 1800; ++c)
-            im.data[r * 1800 + c] = pattern(r, c);
+    for (int k = 0; k < 400 * 1800; ++k)
+        im.data[k] = pattern(k / 1800, k % 1800);
     for (int step : {1, 20}) {
-        SAT_params().pix_ave = 0;
-        SAT_params().remap_inc = step;
-        IMAGE out = im;
-        const DOMAIN dom = ll_domain(25, -80, 0.05f, 0.05f, 300, 200);
-        ASSERT_EQ(SAT_remap_image(&out, &dom), 1);
+        const IMAGE out = remap(im, ll_domain(25, -80, 0.05f, 0.05f, 300, 200), step);
         EXPECT_EQ(out.source, SAT_IN_IMG);
         int checked = 0, differ = 0;
         for (int r = 0; r < 200; r += 7) {
             for (int m = 0; m < 300; m += 5) {
                 float lat = float(25 + 99.5 * 0.05 - r * 0.05),
-                      lon = float(-80 - 149.5 * 0.05 + m * 0.05);
-                float line = 0, elem = 0;
+                      lon = float(-80 - 149.5 * 0.05 + m * 0.05), line = 0, elem = 0;
                 if (AREA_tran(2, &lat, &lon, &line, &elem) != 0 || line == kMiss)
                     continue;
                 const double row = (line - im.off_y) / im.res_y, col = (elem - im.off_x) / im.res_x;
-                if (row < 0 || col < 0 || row > 399 || col > 1799 ||
-                    std::fabs(row - std::floor(row) - 0.5) < 0.01 ||
-                    std::fabs(col - std::floor(col) - 0.5) < 0.01)
+                auto near_half = [](double v) { return std::fabs(v - std::floor(v) - 0.5) < 0.01; };
+                if (row < 0 || col < 0 || row > 399 || col > 1799 || near_half(row) ||
+                    near_half(col))
                     continue;
                 ++checked;
                 differ += out.data[r * 300 + m] != pattern(nearest(row), nearest(col));
@@ -295,35 +268,55 @@ TEST_F(SatGeom, RemapThroughTheAreaNavigation) {
         EXPECT_GT(checked, 1000);
         EXPECT_LE(differ, step == 1 ? 0 : checked / 20) << "step " << step;
     }
+
+    // Zooming about 27 N 78 W moves the navigation of the (unremapped) image.
+    const float off_y = im.off_y, off_x = im.off_x, res_y = im.res_y, res_x = im.res_x;
+    float lat = 27, lon = -78, line = 0, elem = 0, res[4], res2[4];
+    ASSERT_EQ(AREA_tran(2, &lat, &lon, &line, &elem), 0);
+    const double row = (line - off_y) / res_y, col = (elem - off_x) / res_x;
+    SAT_zoom_image(&im, 27, -78, 2);
+    ASSERT_EQ(im.nx, 640);
+    AREA_get_res(res);
+    EXPECT_NEAR(res[0], (row - 106.5) * res_y + off_y, 1e-2);
+    EXPECT_NEAR(res[1], (col - 159.75) * res_x + off_x, 1e-2);
+    EXPECT_FLOAT_EQ(res[2], res_y / 2);
+    EXPECT_FLOAT_EQ(res[3], res_x / 2);
+    // The centre now navigates to the middle of the 640 x 427 output.
+    AREA_tran(2, &lat, &lon, &line, &elem);
+    EXPECT_NEAR((line - res[0]) / res[2], 213, 1e-2);
+    EXPECT_NEAR((elem - res[1]) / res[3], 319.5, 1e-2);
+    EXPECT_FLOAT_EQ(im.domain.clat, 27);
+    // A second zoom starts from the zoomed mapping.
+    SAT_zoom_image(&im, kMiss, kMiss, 2);
+    AREA_get_res(res2);
+    EXPECT_NEAR(res2[0], res[0], 1e-3);
+    EXPECT_FLOAT_EQ(res2[2], res_y / 4);
 }
 
-// A two-pixel image [a, b] remapped onto one latitude-longitude point at column t.
-uint8_t sample_between(int a, int b, float t) {
-    IMAGE im = image_of(2, 1, ll_domain(0, 0, 1, 1, 2, 1));
-    im.data = {uint8_t(a), uint8_t(b)};
-    const DOMAIN out = ll_domain(0, -0.5f + t, 1, 1, 1, 1);
-    EXPECT_EQ(SAT_remap_image(&im, &out), 1);
-    return im.data.at(0);
-}
-
+// A two-pixel image [a, b] remapped onto one latitude-longitude point at column t: bilinear,
+// nearest (a half goes to the first pixel), and with "cutoff" 0:100 making classes [0, 100)
+// and [100, 256): across classes nearest, 0 averaged as the bound 100, a result equal to the
+// bound taken as the base 0.
 TEST_F(SatGeom, SamplingAndCutoffClasses) {
-    SAT_params().remap_inc = 0;
-    EXPECT_EQ(sample_between(50, 150, 0.25f), 75) << "bilinear";
-    EXPECT_EQ(sample_between(0, 150, 0.5f), 75);
-    SAT_params().pix_ave = 0;
-    EXPECT_EQ(sample_between(50, 150, 0.5f), 50) << "a half goes to the first pixel";
-    EXPECT_EQ(sample_between(50, 150, 0.625f), 150);
-    SAT_params().pix_ave = 1;
-    // "cutoff" 0:100: classes [0, 100) and [100, 256); the base 0 belongs to both.
-    SAT_params().numcut = 1;
+    const struct {
+        int pix_ave, numcut, a, b;
+        float t;
+        int want;
+    } rows[] = {
+        {1, 0, 50, 150, 0.25f, 75},   {1, 0, 0, 150, 0.5f, 75},    {0, 0, 50, 150, 0.5f, 50},
+        {0, 0, 50, 150, 0.625f, 150}, {1, 1, 50, 150, 0.25f, 50},  {1, 1, 50, 150, 0.625f, 150},
+        {1, 1, 0, 150, 0.5f, 125},    {1, 1, 0, 150, 0.125f, 106}, {1, 1, 0, 150, 0.0f, 0},
+        {1, 1, 20, 60, 0.5f, 40},
+    };
     SAT_params().cutoff[1] = 100;
     SAT_params().cutoff[2] = 256;
-    EXPECT_EQ(sample_between(50, 150, 0.25f), 50) << "different classes: nearest";
-    EXPECT_EQ(sample_between(50, 150, 0.625f), 150);
-    EXPECT_EQ(sample_between(0, 150, 0.5f), 125) << "0 averaged as the bound 100";
-    EXPECT_EQ(sample_between(0, 150, 0.125f), 106);
-    EXPECT_EQ(sample_between(0, 150, 0.0f), 0) << "a result equal to the bound is the base";
-    EXPECT_EQ(sample_between(20, 60, 0.5f), 40);
+    for (const auto &r : rows) {
+        SAT_params().numcut = r.numcut;
+        IMAGE im = image_of(2, 1, ll_domain(0, 0, 1, 1, 2, 1));
+        im.data = {uint8_t(r.a), uint8_t(r.b)};
+        EXPECT_EQ(remap(im, ll_domain(0, r.t - 0.5f, 1, 1, 1, 1), 0, r.pix_ave).data[0], r.want)
+            << r.a << " " << r.b << " " << r.t;
+    }
 }
 
 TEST_F(SatGeom, LongitudeLimits) {
@@ -333,10 +326,7 @@ TEST_F(SatGeom, LongitudeLimits) {
     SAT_params().min_lon = -110;
     SAT_params().max_lon = -80;
     for (int step : {0, 20}) {
-        SAT_params().remap_inc = step;
-        IMAGE im = src;
-        const DOMAIN out = ps_domain(-105, 55, 0.5f, 200, 150);
-        ASSERT_EQ(SAT_remap_image(&im, &out), 1);
+        const IMAGE im = remap(src, ps.domain(), step, 1);
         int inside = 0, wrong = 0;
         for (int k = 0; k < 200 * 150; ++k) {
             double lat, lon;
@@ -355,9 +345,8 @@ TEST_F(SatGeom, LongitudeLimits) {
 TEST_F(SatGeom, BadInputRemapAndZoom) {
     IMAGE im = image_of(4, 4, ll_domain(0, 0, 1, 1, 4, 4));
     const std::vector<uint8_t> before = im.data;
-    DOMAIN none, zoom;
-    zoom.proj = 50;
-    const DOMAIN refused[] = {none, zoom, ll_domain(0, 0, 0.001f, 0.001f, 100000, 100000),
+    const DOMAIN refused[] = {DOMAIN{}, DOMAIN{.proj = 50},
+                              ll_domain(0, 0, 0.001f, 0.001f, 100000, 100000),
                               ll_domain(0, 0, 1, 1, -5, 3), ll_domain(0, 0, NAN, 1, 3, 3)};
     for (const DOMAIN &d : refused)
         EXPECT_EQ(SAT_remap_image(&im, &d), 0);
@@ -370,14 +359,9 @@ TEST_F(SatGeom, BadInputRemapAndZoom) {
     IMAGE empty, nodomain = im, flat = im;
     nodomain.domain.proj = -9999;
     flat.domain.dx = 0;
-    for (const IMAGE &src : {empty, nodomain, flat}) {
-        for (int step : {0, 20}) {
-            SAT_params().remap_inc = step;
-            IMAGE x = src;
-            ASSERT_EQ(SAT_remap_image(&x, &ok), 1);
-            EXPECT_EQ(x.data, std::vector<uint8_t>(9, 0));
-        }
-    }
+    for (const IMAGE &src : {empty, nodomain, flat})
+        for (int step : {0, 20})
+            EXPECT_EQ(remap(src, ok, step).data, std::vector<uint8_t>(9, 0));
     // Zoom: bad factors change nothing; huge and tiny ones stay bounded.
     const IMAGE small = image_of(50, 40, ll_domain(0, 0, 1, 1, 50, 40));
     for (float f : {0.0f, -2.0f, NAN, INFINITY}) {
@@ -388,13 +372,11 @@ TEST_F(SatGeom, BadInputRemapAndZoom) {
     SAT_params().pix_ave = 0;
     IMAGE z = small;
     SAT_zoom_image(&z, 0.5f, 0.5f, 1e30f); // every pixel shows grid point (25, 19)
-    EXPECT_EQ(z.nx, 640);
-    EXPECT_EQ(z.data.front(), pattern(19, 25));
-    EXPECT_EQ(z.data.back(), pattern(19, 25));
+    EXPECT_EQ(std::tuple(z.nx, z.data.front(), z.data.back()),
+              std::tuple(640, pattern(19, 25), pattern(19, 25)));
     z = small;
     SAT_zoom_image(&z, kMiss, kMiss, 1e-30f);
-    EXPECT_EQ(z.nx, 0);
-    EXPECT_TRUE(z.data.empty());
+    EXPECT_EQ(std::pair(z.nx, z.data.size()), std::pair(0, size_t(0)));
     z = empty;
     SAT_zoom_image(&z, 10, 10, 2);
     EXPECT_EQ(z.nx, 0);
@@ -406,23 +388,17 @@ uint8_t ramp(int r, int c) {
 
 TEST_F(SatGeom, ZoomClosedForms) {
     // Window 640 x 427: a 1000 x 800 image doubled fills it, halved is 500 x 400.
-    const IMAGE big = image_of(1000, 800, DOMAIN{});
-    IMAGE im = big;
-    SAT_zoom_image(&im, kMiss, kMiss, 2);
-    EXPECT_EQ(im.nx, 640);
-    EXPECT_EQ(im.ny, 427);
-    EXPECT_EQ(im.data.size(), 640u * 427u);
-    im = big;
-    SAT_zoom_image(&im, kMiss, kMiss, 0.5f);
-    EXPECT_EQ(im.nx, 500);
-    EXPECT_EQ(im.ny, 400);
+    for (auto [f, nx, ny] : {std::tuple{2.0f, 640, 427}, std::tuple{0.5f, 500, 400}}) {
+        IMAGE im = image_of(1000, 800, DOMAIN{});
+        SAT_zoom_image(&im, kMiss, kMiss, f);
+        EXPECT_EQ(std::tuple(im.nx, im.ny, im.data.size()), std::tuple(nx, ny, size_t(nx) * ny));
+    }
 
     // From the corner, bilinear: a linear ramp 2c + r comes back exactly at (r/4, m/4);
     // past the last row and column the last one repeats.
-    im = image_of(100, 50, ll_domain(40, -100, 0.2f, 0.1f, 100, 50), ramp);
+    IMAGE im = image_of(100, 50, ll_domain(40, -100, 0.2f, 0.1f, 100, 50), ramp);
     SAT_zoom_image(&im, kMiss, kMiss, 4);
-    ASSERT_EQ(im.nx, 400);
-    ASSERT_EQ(im.ny, 200);
+    ASSERT_EQ(std::pair(im.nx, im.ny), std::pair(400, 200));
     for (int r : {0, 1, 3, 57, 195})
         for (int m : {0, 1, 3, 101, 390})
             EXPECT_EQ(im.data[r * 400 + m], int(m / 2.0 + r / 4.0)) << r << " " << m;
@@ -454,46 +430,16 @@ TEST_F(SatGeom, ZoomClosedForms) {
     EXPECT_EQ(im.data[425 * 640 + 638], pattern(106, 159));
 }
 
-TEST_F(SatGeom, ZoomAnAreaImageMovesTheNavigation) {
-    IMAGE im;
-    if (!read_gvar(&im))
-        GTEST_SKIP() << "shared GVAR sample missing";
-    const float off_y = im.off_y, off_x = im.off_x, res_y = im.res_y, res_x = im.res_x;
-    float lat = 27, lon = -78, line = 0, elem = 0;
-    ASSERT_EQ(AREA_tran(2, &lat, &lon, &line, &elem), 0);
-    const double row = (line - off_y) / res_y, col = (elem - off_x) / res_x;
-    SAT_zoom_image(&im, 27, -78, 2);
-    ASSERT_EQ(im.nx, 640);
-    float res[4];
-    AREA_get_res(res);
-    EXPECT_NEAR(res[0], (row - 106.5) * res_y + off_y, 1e-2);
-    EXPECT_NEAR(res[1], (col - 159.75) * res_x + off_x, 1e-2);
-    EXPECT_FLOAT_EQ(res[2], res_y / 2);
-    EXPECT_FLOAT_EQ(res[3], res_x / 2);
-    // The centre now navigates to the middle of the 640 x 427 output.
-    AREA_tran(2, &lat, &lon, &line, &elem);
-    EXPECT_NEAR((line - res[0]) / res[2], 213, 1e-2);
-    EXPECT_NEAR((elem - res[1]) / res[3], 319.5, 1e-2);
-    EXPECT_FLOAT_EQ(im.domain.clat, 27);
-    // A second zoom starts from the zoomed mapping.
-    SAT_zoom_image(&im, kMiss, kMiss, 2);
-    float res2[4];
-    AREA_get_res(res2);
-    EXPECT_NEAR(res2[0], res[0], 1e-3);
-    EXPECT_FLOAT_EQ(res2[2], res_y / 4);
-}
-
 TEST_F(SatGeom, ImageSetupDomainParametersAndOffset) {
     // An image of the window's size: the displayed domain is the image's.
-    IMAGE im = image_of(640, 427, ps_domain(-105, 50, 0.1f, 640, 427));
+    IMAGE im = image_of(640, 427, Stereo{-105, 50, 0.1, 640, 427}.domain());
     DOMAIN pd;
     SAT_image_setup(&im, &pd);
-    EXPECT_EQ(pd.proj, 1);
+    EXPECT_EQ(std::tuple(pd.proj, pd.nx, pd.ny), std::tuple(1, 640, 427));
     EXPECT_NEAR(pd.clat, 50, 1e-4);
     EXPECT_NEAR(pd.clon, -105, 1e-4);
-    EXPECT_EQ(pd.nx, 640);
-    EXPECT_EQ(pd.ny, 427);
 
+    // Which parameters and ellipsoid flag the displayed domain keeps, by source and projection.
     struct Case {
         int source, proj, tran_sat, params;
         bool ellipsoid;
@@ -511,8 +457,7 @@ TEST_F(SatGeom, ImageSetupDomainParametersAndOffset) {
         IMAGE x = image_of(8, 8, ll_domain(10, 20, 1, 1, 8, 8));
         x.source = c.source;
         x.domain.proj = c.proj;
-        for (int i = 0; i < 7; ++i)
-            x.domain.param[i] = float(i + 1);
+        std::iota(x.domain.param, x.domain.param + 7, 1.0f);
         x.domain.ellipsoid = 1;
         SAT_image_setup(&x, &pd);
         for (int i = 0; i < 7; ++i)

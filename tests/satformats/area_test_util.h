@@ -40,6 +40,11 @@ inline int read_bytes(const std::vector<uint8_t> &bytes, AREA *area) {
     return SAT_read_AREA(f.get(), area);
 }
 
+inline int read_path(const std::string &path, AREA *area) {
+    File f(std::fopen(path.c_str(), "rb"));
+    return SAT_read_AREA(f.get(), area);
+}
+
 // Collects every message printed while alive (all levels switched on).
 class MessageCapture {
   public:

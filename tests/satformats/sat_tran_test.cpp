@@ -3,7 +3,10 @@
 // projection blocks against PROJ and published values.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <span>
+#include <tuple>
 
 #include "area_test_util.h"
 #include "base/resrc.h"
@@ -15,6 +18,7 @@ namespace fx = area_fixture;
 namespace {
 
 constexpr double kRadPerDeg = 0.017453292519943295;
+constexpr float kMiss = -9999.0f;
 
 class AreaNav : public ::testing::Test {
   protected:
@@ -25,191 +29,132 @@ class AreaNav : public ::testing::Test {
     }
 };
 
-// Reads a fixture and installs its navigation.
-AREA install(const fx::Image &im) {
-    AREA a;
-    EXPECT_EQ(read_bytes(fx::write_plain(im, fx::Order::big), &a), 0);
-    AREA_init(&a);
-    return a;
-}
-
-struct LatLon {
-    float lat, lon;
-};
-
-LatLon to_earth(float line, float elem, int *rc = nullptr) {
-    float lat = 0, lon = 0;
-    int r = AREA_tran(1, &lat, &lon, &line, &elem);
-    if (rc)
-        *rc = r;
-    return {lat, lon};
-}
-
-void to_image(float lat, float lon, float *line, float *elem, int *rc = nullptr) {
-    int r = AREA_tran(2, &lat, &lon, line, elem);
-    if (rc)
-        *rc = r;
-}
-
-} // namespace
-
-// ---------------------------------------------------------------------------
-// Date and angle helpers
-// ---------------------------------------------------------------------------
-
-TEST(SatNavHelpers, DaysAndYears) {
-    using namespace satnav;
-    EXPECT_EQ(numdy(99365, 100001), 1);
-    EXPECT_EQ(numdy(100001, 99365), -1);
-    EXPECT_EQ(numdy(99365, 1), 1) << "year 0 is 2000";
-    EXPECT_EQ(numdy(0, 1000), 366) << "2000 is a leap year (Gregorian)";
-    EXPECT_EQ(numdy(4001, 104001), 0) << "4 and 104 both mean 2004";
-    EXPECT_EQ(numdy(99001, 100001), 365);
-    EXPECT_EQ(numdy(90001, 98260), 3181); // 1990-01-01 .. 1998-09-17
-    EXPECT_EQ(numyr(0), 366);
-    EXPECT_EQ(numyr(99), 365);
-    EXPECT_EQ(numyr(96), 366);
-    EXPECT_EQ(numyr(1), 365);
-    EXPECT_DOUBLE_EQ(timdif(98260, 98261, 23.5, 0.5), 60.0);
-}
-
-TEST(SatNavHelpers, MonthDayConversion) {
-    using namespace satnav;
-    struct Row {
-        int yymmdd, yyddd;
-    } rows[] = {{980917, 98260}, {960301, 96061}, {970301, 97060},
-                {41231, 4366},   {1231, 366},     {990101, 99001}};
-    for (const auto &r : rows) {
-        EXPECT_EQ(mdcon(1, r.yymmdd), r.yyddd) << r.yymmdd;
-        EXPECT_EQ(mdcon(2, r.yyddd), r.yymmdd) << r.yyddd;
-    }
-    EXPECT_EQ(mdcon(2, 97366), 971231) << "a day beyond the year is clamped";
-    EXPECT_EQ(mdcon(1, 981517), mdcon(1, 981217)) << "month capped at 12";
-}
-
-TEST(SatNavHelpers, PackedAnglesAndRounding) {
-    using namespace satnav;
-    EXPECT_NEAR(int2deg(-1234530), -(123 + 45 / 60.0 + 30 / 3600.0), 1e-12);
-    EXPECT_EQ(deg2int(int2deg(-1234530)), -1234530);
-    EXPECT_NEAR(int2deg(173000), 17.5, 1e-12);
-    EXPECT_EQ(deg2int(17.5), 173000);
-    EXPECT_EQ(deg2int(10.0 + 59 / 60.0 + 59.9999 / 3600.0), 110000);
-    EXPECT_EQ(rnd(-2.5), -3);
-    EXPECT_EQ(rnd(2.5), 3);
-    EXPECT_EQ(rnd(0.0), 0);
-    EXPECT_EQ(rnd(-0.4), 0);
-    // Geocentric latitude of the 6378.388 / 6356.912 km ellipsoid.
-    const double ratio = std::pow(6356.912 / 6378.388, 2);
-    for (double lat : {-80.0, -30.0, 0.0, 45.0, 89.0}) {
-        const double gc = std::atan(std::tan(lat * kRadPerDeg) * ratio) / kRadPerDeg;
-        EXPECT_NEAR(geolat(1, lat), gc, 1e-7) << lat;
-        EXPECT_NEAR(geolat(2, gc), lat, 1e-9) << lat;
-    }
-    const double xyz[3] = {1, 1, std::sqrt(2.0)};
-    double la = 0, lo = 0, r = 0;
-    sphere_cvt(xyz, &la, &lo, &r);
-    EXPECT_NEAR(la, 45, 1e-12);
-    EXPECT_NEAR(lo, 45, 1e-12);
-    EXPECT_NEAR(r, 2, 1e-12);
-}
-
-TEST(SatNavHelpers, BinaryCodedTimes) {
-    using namespace satnav;
-    // Minutes since 1950-01-01 00:00 (Python datetime differences).
-    EXPECT_DOUBLE_EQ(time50(0x19500010, 0x00000000), 0.0);
-    EXPECT_DOUBLE_EQ(time50(0x19982601, 0x00000000), 25619640.0);
-    EXPECT_NEAR(time50(0x20040602, 0x35959999), 28487519.999983, 1e-5);
-    EXPECT_NEAR(satnav::timex(1998, 260, 7, 45, 14.372), 25619505.239533, 1e-5);
-}
-
-// ---------------------------------------------------------------------------
-// Image to AREA coordinates
-// ---------------------------------------------------------------------------
-
-TEST_F(AreaNav, LineElementMapping) {
-    AREA_set_res(1, 1, 2, 2);
-    float line = 0, elem = 0, y = 1, x = 1;
-    AREA_line_elem(1, &line, &elem, &y, &x);
-    EXPECT_EQ(elem, 2);
-    EXPECT_EQ(line, 2);
-    // The inverse, in place.
-    AREA_line_elem(2, &line, &elem, &line, &elem);
-    EXPECT_EQ(elem, 1.5f);
-    EXPECT_EQ(line, 1.5f);
-
+fx::Image image_of(const char *type, std::vector<int32_t> nav, int lines, int elems, int ul_line,
+                   int ul_elem, int line_res, int elem_res) {
     fx::Image im;
-    im.lines = im.elems = 4;
-    im.ul_line = 3797;
-    im.ul_elem = 10881;
-    im.line_res = 8;
-    im.elem_res = 4;
-    im.nav_type = "MERC";
-    im.nav.assign(128, 0);
-    install(im);
-    x = 900;
-    y = 200;
-    AREA_line_elem(1, &line, &elem, &y, &x);
-    EXPECT_EQ(line, 5396);
-    EXPECT_EQ(elem, 14480);
-    EXPECT_EQ(AREA_get_image_type(), AREA_NAV_NONE);
-    float lat = 1, lon = 2, l = 3, e = 4;
-    EXPECT_EQ(AREA_tran(1, &lat, &lon, &l, &e), 0);
-    EXPECT_EQ(lat, 1) << "no satellite navigation: nothing changes";
-}
-
-// ---------------------------------------------------------------------------
-// GOES spin-scan
-// ---------------------------------------------------------------------------
-
-namespace {
-
-// A geostationary spin-scan satellite: semi-major axis 42165.41 km (the orbit
-// model's synchronous radius), circular, equatorial, spin axis at the pole,
-// node placed so that the sub-satellite longitude at the picture time is
-// -74.999852196 (orbit node 183.95 deg minus the earth's turn since the
-// reference time 1990-001 17:15:37). 20 degrees over 18213 lines and 15229
-// elements.
-fx::Goes geostationary() {
-    fx::Goes g;
-    g.date = 98260;
-    g.start_hours = 17.5;
-    g.epoch_date = 980917;
-    g.epoch_time = 173000;
-    g.semi_maj_km = 42165.41;
-    g.asc_node_deg = 183.95;
-    return g;
-}
-
-constexpr double kSubLon = -74.999852196;
-constexpr double kGoesH = 35787022.0; // m above the equator
-
-fx::Image goes_image(const fx::Goes &g) {
-    fx::Image im;
-    im.lines = 500;
-    im.elems = 800;
-    im.ul_line = 7001;
-    im.ul_elem = 4001;
-    im.line_res = 4;
-    im.elem_res = 4;
-    im.nav_type = "GOES";
-    im.nav = fx::goes_block(g);
+    im.lines = lines;
+    im.elems = elems;
+    im.ul_line = ul_line;
+    im.ul_elem = ul_elem;
+    im.line_res = line_res;
+    im.elem_res = elem_res;
+    im.nav_type = type;
+    im.nav = std::move(nav);
     return im;
 }
 
-// Line/element of a PROJ geos (sweep y) plane point in metres.
-void spin_line_elem(const fx::Goes &g, double x, double y, double *line, double *elem) {
-    const int lines = g.num_lines * std::max(1, g.sensors);
-    const double rl = g.deg_line * kRadPerDeg / (lines - 1);
-    const double re = g.deg_elem * kRadPerDeg / (g.num_elem - 1);
-    *line = g.center_line - (y / kGoesH) / rl;
-    *elem = (g.num_elem + 1) / 2.0 + (x / kGoesH) / re;
+AREA read_fixture(const fx::Image &im) {
+    AREA a;
+    EXPECT_EQ(read_bytes(fx::write_plain(im, fx::Order::big), &a), 0);
+    return a;
+}
+// Reads a fixture and installs its navigation.
+void install(const fx::Image &im) {
+    const AREA a = read_fixture(im);
+    AREA_init(&a);
+}
+
+// AREA_tran outputs (lat/lon or line/element) and its return code.
+struct Pt {
+    float a, b;
+    int rc;
+};
+Pt to_earth(float line, float elem) {
+    float lat = 0, lon = 0;
+    const int rc = AREA_tran(1, &lat, &lon, &line, &elem);
+    return {lat, lon, rc};
+}
+Pt to_image(float lat, float lon) {
+    float line = 0, elem = 0;
+    const int rc = AREA_tran(2, &lat, &lon, &line, &elem);
+    return {line, elem, rc};
+}
+void expect_missing(const Pt &p, const char *what) {
+    EXPECT_EQ(p.rc, -1) << what;
+    EXPECT_EQ(p.a, kMiss) << what;
+    EXPECT_EQ(p.b, kMiss) << what;
+}
+
+// A point of PROJ's geos plane (metres) and its longitude/latitude.
+struct GeosPoint {
+    double lon, lat, x, y;
+};
+
+// Both directions of the installed navigation against PROJ points; plane_to_pixel
+// gives the line/element of a plane point.
+template <class F>
+void expect_geos_points(std::span<const GeosPoint> points, F plane_to_pixel, double tol_px,
+                        double tol_deg) {
+    for (const auto &p : points) {
+        double wl = 0, we = 0;
+        plane_to_pixel(p.x, p.y, &wl, &we);
+        const Pt px = to_image(static_cast<float>(p.lat), static_cast<float>(p.lon));
+        const Pt ll = to_earth(static_cast<float>(wl), static_cast<float>(we));
+        SCOPED_TRACE(testing::Message() << p.lat << " " << p.lon);
+        EXPECT_EQ(px.rc, 0);
+        EXPECT_NEAR(px.a, wl, tol_px);
+        EXPECT_NEAR(px.b, we, tol_px);
+        EXPECT_EQ(ll.rc, 0);
+        EXPECT_NEAR(ll.a, p.lat, tol_deg);
+        EXPECT_NEAR(ll.b, p.lon, tol_deg);
+    }
+}
+
+// Image -> earth -> image over an inner (n-1)^2 grid of a lines x elems scan:
+// the points on the earth and the largest error in units of step.
+std::pair<int, double> round_trip(double lines, double elems, int n, double step = 1) {
+    int on_earth = 0;
+    double worst = 0;
+    for (int i = 1; i < n; ++i)
+        for (int j = 1; j < n; ++j) {
+            const float l = static_cast<float>(lines * i / n),
+                        e = static_cast<float>(elems * j / n);
+            const Pt ll = to_earth(l, e);
+            if (ll.rc != 0)
+                continue;
+            ++on_earth;
+            const Pt back = to_image(ll.a, ll.b);
+            EXPECT_EQ(back.rc, 0) << l << " " << e;
+            worst = std::max({worst, std::fabs(double{back.a} - l) / step,
+                              std::fabs(double{back.b} - e) / step});
+        }
+    return {on_earth, worst};
+}
+
+// Geostationary spin-scan satellite: circular equatorial orbit of 42165.41 km
+// (the orbit model's synchronous radius), spin axis at the pole, node placed so
+// the sub-satellite longitude at the picture time is -74.999852196 (node 183.95
+// deg minus the earth's turn since 1990-001 17:15:37). 20 degrees over 18213
+// lines (or 8 sensors x 1821: word 17 = 800000 + 1821) and 15229 elements.
+fx::Goes geostationary(int sensors = 1) {
+    fx::Goes g;
+    g.epoch_time = 173000;
+    g.semi_maj_km = 42165.41;
+    g.asc_node_deg = 183.95;
+    if (sensors == 8) {
+        g.sensors = 8;
+        g.num_lines = 1821;
+        g.center_line = 7284;
+    }
+    return g;
+}
+constexpr double kSubLon = -74.999852196;
+
+fx::Image goes_image(const fx::Goes &g) {
+    return image_of("GOES", fx::goes_block(g), 500, 800, 7001, 4001, 4, 4);
+}
+
+// Line/element of a PROJ geos (sweep y, h = 35787022 m) plane point in metres.
+auto spin_line_elem(const fx::Goes &g) {
+    return [g](double x, double y, double *line, double *elem) {
+        const double h = 35787022.0, lines = g.num_lines * std::max(1, g.sensors);
+        *line = g.center_line - (y / h) / (g.deg_line * kRadPerDeg / (lines - 1));
+        *elem = (g.num_elem + 1) / 2.0 + (x / h) / (g.deg_elem * kRadPerDeg / (g.num_elem - 1));
+    };
 }
 
 // echo "lon lat" | proj -f %.4f +proj=geos +sweep=y +h=35787022 +a=6378388
 //     +b=6356912 +lon_0=-74.999852196
-struct GeosPoint {
-    double lon, lat, x, y;
-};
 const GeosPoint kSpinPoints[] = {
     {-75, 0, -16.4541, 0.0000},
     {-90, 30, -1389850.5159, 3071145.7870},
@@ -221,146 +166,16 @@ const GeosPoint kSpinPoints[] = {
     {-60.5, 20.25, 1474058.5960, 2154139.2870},
 };
 
-} // namespace
-
-TEST_F(AreaNav, SpinScanMatchesTheGeostationaryView) {
-    const fx::Goes g = geostationary();
-    install(goes_image(g));
-    ASSERT_EQ(AREA_get_image_type(), AREA_NAV_GOES);
-    for (const auto &p : kSpinPoints) {
-        double wl = 0, we = 0;
-        spin_line_elem(g, p.x, p.y, &wl, &we);
-        float line = 0, elem = 0;
-        int rc = -2;
-        to_image(static_cast<float>(p.lat), static_cast<float>(p.lon), &line, &elem, &rc);
-        EXPECT_EQ(rc, 0);
-        EXPECT_NEAR(line, wl, 0.01) << p.lat << " " << p.lon;
-        EXPECT_NEAR(elem, we, 0.01) << p.lat << " " << p.lon;
-        const LatLon ll = to_earth(static_cast<float>(wl), static_cast<float>(we), &rc);
-        EXPECT_EQ(rc, 0);
-        EXPECT_NEAR(ll.lat, p.lat, 2e-4);
-        EXPECT_NEAR(ll.lon, p.lon, 2e-4);
-    }
+// Imager line/element of a PROJ geos (sweep x, h = 35785977 m) plane point, for
+// the published imager constants (2.8e-5 rad per line, 1.6e-5 per pixel, line
+// offset 4.5) and bounds from the nadir cycles and increments (8e-6 and 1.6e-5
+// rad per increment, 6136 increments per cycle).
+void imager_line_elem(double x, double y, double *line, double *elem) {
+    constexpr double h = 35785977.0;
+    *line = ((4 * 6136 + 3487) * 8e-6 - y / h) / 2.8e-5 + 4.5;
+    *elem = (x / h + (2 * 6136 + 3068) * 1.6e-5) / 1.6e-5 + 1;
 }
-
-TEST_F(AreaNav, SpinScanSubSatellitePointAndLimb) {
-    const fx::Goes g = geostationary();
-    install(goes_image(g));
-    float lat = 1, lon = 1, line = 0, elem = 0;
-    EXPECT_EQ(AREA_tran(3, &lat, &lon, &line, &elem), 0);
-    EXPECT_NEAR(lat, 0, 1e-6);
-    EXPECT_NEAR(lon, kSubLon, 1e-4);
-    double pos[3];
-    ASSERT_EQ(AREA_pos(98260, 17.5, 0, pos), 0);
-    EXPECT_NEAR(std::hypot(pos[0], pos[1]), 42165.41, 1e-6);
-    EXPECT_NEAR(std::atan2(pos[1], pos[0]) / kRadPerDeg, kSubLon, 1e-6);
-
-    // Space beyond the limb, in every corner of the scan.
-    for (auto [l, e] : {std::pair{1.f, 1.f}, {1.f, 15229.f}, {18213.f, 1.f}, {9107.f, 200.f}}) {
-        int rc = 0;
-        LatLon ll = to_earth(l, e, &rc);
-        EXPECT_EQ(rc, -1);
-        EXPECT_EQ(ll.lat, -9999.0f);
-        EXPECT_EQ(ll.lon, -9999.0f);
-    }
-    // The far side of the earth is hidden; a missing point stays missing.
-    for (auto [la, lo] : {std::pair{0.f, 105.f}, {-9999.f, -9999.f}, {91.f, -75.f}}) {
-        int rc = 0;
-        to_image(la, lo, &line, &elem, &rc);
-        EXPECT_EQ(rc, -1) << la;
-        EXPECT_EQ(line, -9999.0f) << la;
-        EXPECT_EQ(elem, -9999.0f) << la;
-    }
-}
-
-TEST_F(AreaNav, SpinScanPointOutsideAnarrowScanIsMissingButVisible) {
-    fx::Goes g = geostationary();
-    g.deg_elem = 6; // +-3 degrees: the limb is outside the scan
-    install(goes_image(g));
-    float line = 0, elem = 0;
-    int rc = -2;
-    to_image(10, -130, &line, &elem, &rc);
-    EXPECT_EQ(rc, 0);
-    EXPECT_EQ(line, -9999.0f);
-    EXPECT_EQ(elem, -9999.0f);
-}
-
-TEST_F(AreaNav, SpinScanSensorsMultiplyTheLines) {
-    // Word 17 = 800000 + 1821: 8 sensors, 14568 lines over the same 20 degrees.
-    fx::Goes g = geostationary();
-    g.sensors = 8;
-    g.num_lines = 1821;
-    g.center_line = 7284;
-    install(goes_image(g));
-    for (const auto &p : kSpinPoints) {
-        double wl = 0, we = 0;
-        spin_line_elem(g, p.x, p.y, &wl, &we);
-        float line = 0, elem = 0;
-        to_image(static_cast<float>(p.lat), static_cast<float>(p.lon), &line, &elem);
-        EXPECT_NEAR(line, wl, 0.01) << p.lat;
-        EXPECT_NEAR(elem, we, 0.01) << p.lat;
-    }
-}
-
-TEST_F(AreaNav, SpinScanRoundTripsAcrossTheDisc) {
-    // A less ideal satellite: eccentric inclined orbit, tilted spin axis, attitude
-    // angles and a gamma offset.
-    fx::Goes g = geostationary();
-    g.eccent = 0.0004;
-    g.inclin_deg = 0.7;
-    g.perigee_deg = 40;
-    g.asc_node_deg = 143.95;
-    g.anomaly_deg = 12.5;
-    g.declin_deg = 89.9;
-    g.right_asc_deg = 120;
-    g.pitch_deg = 0.05;
-    g.yaw_deg = -0.03;
-    g.roll_deg = 0.02;
-    g.gamma = 3.5;
-    for (int sensors : {1, 8}) {
-        g.sensors = sensors;
-        g.num_lines = sensors == 1 ? 18213 : 1821;
-        g.center_line = sensors == 1 ? 9107 : 7284;
-        install(goes_image(g));
-        const int lines = sensors == 1 ? 18213 : 14568;
-        int on_earth = 0;
-        double worst = 0;
-        for (int i = 1; i < 40; ++i) {
-            for (int j = 1; j < 40; ++j) {
-                const float l = static_cast<float>(lines * i / 40.0);
-                const float e = static_cast<float>(15229 * j / 40.0);
-                int rc = 0;
-                LatLon ll = to_earth(l, e, &rc);
-                if (rc != 0)
-                    continue;
-                ++on_earth;
-                float l2 = 0, e2 = 0;
-                to_image(ll.lat, ll.lon, &l2, &e2, &rc);
-                ASSERT_EQ(rc, 0) << l << " " << e;
-                worst = std::max({worst, std::fabs(double{l2} - l), std::fabs(double{e2} - e)});
-            }
-        }
-        EXPECT_GT(on_earth, 600);
-        EXPECT_LT(worst, 0.05) << "largest round-trip error in pixels, sensors " << sensors;
-    }
-}
-
-// ---------------------------------------------------------------------------
-// GVAR
-// ---------------------------------------------------------------------------
-
-namespace {
-
-// Imager line/element of a PROJ geos (sweep x) plane point in metres, for the
-// published imager constants (2.8e-5 rad per line, 1.6e-5 per pixel, line offset
-// 4.5) and bounds from the nadir cycles and increments (8e-6 and 1.6e-5 rad per
-// increment, 6136 increments per cycle).
-void imager_line_elem(double x, double y, double *line, double *elem, double h = 35785977.0) {
-    const double ebound = (4 * 6136 + 3487) * 8e-6;
-    const double sbound = (2 * 6136 + 3068) * 1.6e-5;
-    *line = (ebound - y / h) / 2.8e-5 + 4.5;
-    *elem = (x / h + sbound) / 1.6e-5 + 1;
-}
+const float kImagerNadirLine = static_cast<float>((4 * 6136 + 3487) * 8e-6 / 2.8e-5 + 4.5);
 
 // echo "lon lat" | proj -f %.4f +proj=geos +sweep=x +h=35785977 +a=6378388
 //     +b=6357003.458 +lon_0=-75       (b = a / sqrt(1.0067391845079678))
@@ -388,62 +203,202 @@ const GvarPixel kGvarPixels[] = {
     {6989, 18077, 9.400457, -60.452323},  {5000, 15341, 29.214918, -75.000000},
 };
 
+// The sample's geometry: 400 x 1800 two-byte pixels from (3797, 10881), 8 x 4.
 fx::Image gvar_image(const fx::Gvar &g) {
-    fx::Image im;
-    im.lines = 400;
-    im.elems = 1800;
-    im.ul_line = 3797;
-    im.ul_elem = 10881;
-    im.line_res = 8;
-    im.elem_res = 4;
+    fx::Image im = image_of("GVAR", fx::gvar_block(g), 400, 1800, 3797, 10881, 8, 4);
     im.bytes_per_elem = 2;
-    im.nav_type = "GVAR";
-    im.nav = fx::gvar_block(g);
     return im;
 }
 
-void expect_gvar_pixels(double tol_deg, double tol_px) {
+fx::Gvar imc_on() {
+    fx::Gvar g;
+    g.imc = true;
+    return g;
+}
+
+// The sample pixels both ways (only to the earth when lon_shift moves the view).
+void expect_gvar_pixels(double tol_deg, double tol_px, double lon_shift = 0) {
     for (const auto &p : kGvarPixels) {
-        int rc = -2;
-        LatLon ll = to_earth(p.line, p.elem, &rc);
-        EXPECT_EQ(rc, 0);
-        EXPECT_NEAR(ll.lat, p.lat, tol_deg) << p.line << " " << p.elem;
-        EXPECT_NEAR(ll.lon, p.lon, tol_deg) << p.line << " " << p.elem;
-        float l = 0, e = 0;
-        to_image(static_cast<float>(p.lat), static_cast<float>(p.lon), &l, &e, &rc);
-        EXPECT_EQ(rc, 0);
-        EXPECT_NEAR(l, p.line, tol_px);
-        EXPECT_NEAR(e, p.elem, tol_px);
+        SCOPED_TRACE(testing::Message() << p.line << " " << p.elem);
+        const Pt ll = to_earth(p.line, p.elem);
+        EXPECT_EQ(ll.rc, 0);
+        EXPECT_NEAR(ll.a, p.lat, tol_deg);
+        EXPECT_NEAR(ll.b, p.lon + lon_shift, tol_deg);
+        if (lon_shift != 0)
+            continue;
+        const Pt px = to_image(static_cast<float>(p.lat), static_cast<float>(p.lon));
+        EXPECT_EQ(px.rc, 0);
+        EXPECT_NEAR(px.a, p.line, tol_px);
+        EXPECT_NEAR(px.b, p.elem, tol_px);
     }
+}
+
+fx::Image proj_image(const char *type, std::vector<int32_t> nav, int lines, int elems,
+                     int ul_line = 1, int ul_elem = 1, int res = 1) {
+    return image_of(type, std::move(nav), lines, elems, ul_line, ul_elem, res, res);
+}
+
+fx::Image ps_image() {
+    return proj_image("PS", fx::ps_block(-1530, 830, 60, 2381, 105, 6378388), 10, 10);
+}
+
+// The plot domain of a record, with the messages printed on the way.
+DOMAIN domain_of(AREA a, std::string *messages = nullptr) {
+    MessageCapture cap;
+    AREA_init(&a);
+    IMAGE img;
+    SAT_fill_AREA_image(&img, &a);
+    AREA_calc_domain(&img, &a);
+    if (messages)
+        *messages = cap.text();
+    return img.domain;
+}
+DOMAIN domain_of(const fx::Image &im, std::string *messages = nullptr) {
+    return domain_of(read_fixture(im), messages);
 }
 
 } // namespace
 
+// --- Date and angle helpers ---
+
+TEST(SatNavHelpers, DatesAndTimes) {
+    using namespace satnav;
+    // Year 0 is 2000 (a leap year); 4 and 104 both mean 2004; 90001 .. 98260 is
+    // 1990-01-01 .. 1998-09-17.
+    const int days[][3] = {{99365, 100001, 1},  {100001, 99365, -1}, {99365, 1, 1},
+                           {0, 1000, 366},      {4001, 104001, 0},   {99001, 100001, 365},
+                           {90001, 98260, 3181}};
+    for (const auto &d : days)
+        EXPECT_EQ(numdy(d[0], d[1]), d[2]) << d[0] << " " << d[1];
+    for (auto [yy, n] : {std::pair{0, 366}, {99, 365}, {96, 366}, {1, 365}})
+        EXPECT_EQ(numyr(yy), n) << yy;
+    EXPECT_DOUBLE_EQ(timdif(98260, 98261, 23.5, 0.5), 60.0);
+    const int md[][2] = {{980917, 98260}, {960301, 96061}, {970301, 97060},
+                         {41231, 4366},   {1231, 366},     {990101, 99001}};
+    for (const auto [yymmdd, yyddd] : md) {
+        EXPECT_EQ(mdcon(1, yymmdd), yyddd) << yymmdd;
+        EXPECT_EQ(mdcon(2, yyddd), yymmdd) << yyddd;
+    }
+    EXPECT_EQ(mdcon(2, 97366), 971231) << "a day beyond the year is clamped";
+    EXPECT_EQ(mdcon(1, 981517), mdcon(1, 981217)) << "month capped at 12";
+    // Minutes since 1950-01-01 00:00 (Python datetime differences).
+    EXPECT_DOUBLE_EQ(time50(0x19500010, 0x00000000), 0.0);
+    EXPECT_DOUBLE_EQ(time50(0x19982601, 0x00000000), 25619640.0);
+    EXPECT_NEAR(time50(0x20040602, 0x35959999), 28487519.999983, 1e-5);
+    EXPECT_NEAR(satnav::timex(1998, 260, 7, 45, 14.372), 25619505.239533, 1e-5);
+}
+
+TEST(SatNavHelpers, PackedAnglesAndRounding) {
+    using namespace satnav;
+    EXPECT_NEAR(int2deg(-1234530), -(123 + 45 / 60.0 + 30 / 3600.0), 1e-12);
+    EXPECT_EQ(deg2int(int2deg(-1234530)), -1234530);
+    EXPECT_NEAR(int2deg(173000), 17.5, 1e-12);
+    EXPECT_EQ(deg2int(17.5), 173000);
+    EXPECT_EQ(deg2int(10.0 + 59 / 60.0 + 59.9999 / 3600.0), 110000);
+    for (auto [x, n] : {std::pair{-2.5, -3}, {2.5, 3}, {0.0, 0}, {-0.4, 0}})
+        EXPECT_EQ(rnd(x), n) << x;
+    // Geocentric latitude of the 6378.388 / 6356.912 km ellipsoid.
+    const double ratio = std::pow(6356.912 / 6378.388, 2);
+    for (double lat : {-80.0, -30.0, 0.0, 45.0, 89.0}) {
+        const double gc = std::atan(std::tan(lat * kRadPerDeg) * ratio) / kRadPerDeg;
+        EXPECT_NEAR(geolat(1, lat), gc, 1e-7) << lat;
+        EXPECT_NEAR(geolat(2, gc), lat, 1e-9) << lat;
+    }
+    const double xyz[3] = {1, 1, std::sqrt(2.0)};
+    double la = 0, lo = 0, r = 0;
+    sphere_cvt(xyz, &la, &lo, &r);
+    EXPECT_NEAR(la, 45, 1e-12);
+    EXPECT_NEAR(lo, 45, 1e-12);
+    EXPECT_NEAR(r, 2, 1e-12);
+}
+
+TEST_F(AreaNav, LineElementMapping) {
+    AREA_set_res(1, 1, 2, 2);
+    float line = 0, elem = 0, y = 1, x = 1;
+    AREA_line_elem(1, &line, &elem, &y, &x);
+    EXPECT_EQ(std::pair(line, elem), std::pair(2.0f, 2.0f));
+    AREA_line_elem(2, &line, &elem, &line, &elem); // the inverse, in place
+    EXPECT_EQ(std::pair(line, elem), std::pair(1.5f, 1.5f));
+    fx::Image im = gvar_image(fx::Gvar{});
+    im.nav_type = "MERC";
+    im.nav.assign(128, 0);
+    install(im);
+    x = 900;
+    y = 200;
+    AREA_line_elem(1, &line, &elem, &y, &x);
+    EXPECT_EQ(std::pair(line, elem), std::pair(5396.0f, 14480.0f));
+    EXPECT_EQ(AREA_get_image_type(), AREA_NAV_NONE);
+    float lat = 1, lon = 2, l = 3, e = 4;
+    EXPECT_EQ(AREA_tran(1, &lat, &lon, &l, &e), 0);
+    EXPECT_EQ(lat, 1) << "no satellite navigation: nothing changes";
+}
+
+// --- GOES spin-scan ---
+
+TEST_F(AreaNav, SpinScanMatchesTheGeostationaryView) {
+    for (int sensors : {1, 8}) {
+        SCOPED_TRACE(sensors);
+        const fx::Goes g = geostationary(sensors);
+        install(goes_image(g));
+        ASSERT_EQ(AREA_get_image_type(), AREA_NAV_GOES);
+        expect_geos_points(kSpinPoints, spin_line_elem(g), 0.01, 2e-4);
+    }
+}
+
+TEST_F(AreaNav, SpinScanSubSatellitePointLimbAndHiddenPoints) {
+    install(goes_image(geostationary()));
+    float lat = 1, lon = 1, line = 0, elem = 0;
+    EXPECT_EQ(AREA_tran(3, &lat, &lon, &line, &elem), 0);
+    EXPECT_NEAR(lat, 0, 1e-6);
+    EXPECT_NEAR(lon, kSubLon, 1e-4);
+    double pos[3];
+    ASSERT_EQ(AREA_pos(98260, 17.5, 0, pos), 0);
+    EXPECT_NEAR(std::hypot(pos[0], pos[1]), 42165.41, 1e-6);
+    EXPECT_NEAR(std::atan2(pos[1], pos[0]) / kRadPerDeg, kSubLon, 1e-6);
+    // Space beyond the limb in every corner of the scan; the far side of the earth
+    // is hidden; a missing point stays missing.
+    for (auto [l, e] : {std::pair{1.f, 1.f}, {1.f, 15229.f}, {18213.f, 1.f}, {9107.f, 200.f}})
+        expect_missing(to_earth(l, e), "limb");
+    for (auto [la, lo] : {std::pair{0.f, 105.f}, {kMiss, kMiss}, {91.f, -75.f}})
+        expect_missing(to_image(la, lo), "hidden");
+    // A visible point outside a narrow (+-3 degree) scan is missing but not an error.
+    fx::Goes narrow = geostationary();
+    narrow.deg_elem = 6;
+    install(goes_image(narrow));
+    const Pt p = to_image(10, -130);
+    EXPECT_EQ(p.rc, 0);
+    EXPECT_EQ(p.a, kMiss);
+    EXPECT_EQ(p.b, kMiss);
+}
+
+TEST_F(AreaNav, SpinScanRoundTripsAcrossTheDisc) {
+    // Eccentric inclined orbit, tilted spin axis, attitude angles, gamma offset.
+    for (int sensors : {1, 8}) {
+        fx::Goes g = geostationary(sensors);
+        std::tie(g.eccent, g.inclin_deg, g.perigee_deg, g.asc_node_deg, g.anomaly_deg) =
+            std::tuple{0.0004, 0.7, 40.0, 143.95, 12.5};
+        std::tie(g.declin_deg, g.right_asc_deg) = std::tuple{89.9, 120.0};
+        std::tie(g.pitch_deg, g.yaw_deg, g.roll_deg, g.gamma) = std::tuple{0.05, -0.03, 0.02, 3.5};
+        install(goes_image(g));
+        const auto [on_earth, worst] = round_trip(sensors == 1 ? 18213 : 14568, 15229, 40);
+        EXPECT_GT(on_earth, 600);
+        EXPECT_LT(worst, 0.05) << "largest round-trip error in pixels, sensors " << sensors;
+    }
+}
+
+// --- GVAR ---
+
 TEST_F(AreaNav, GvarMatchesTheGeostationaryView) {
     install(gvar_image(fx::Gvar{}));
     ASSERT_EQ(AREA_get_image_type(), AREA_NAV_GVAR);
-    for (const auto &p : kGvarPoints) {
-        double wl = 0, we = 0;
-        imager_line_elem(p.x, p.y, &wl, &we);
-        float line = 0, elem = 0;
-        int rc = -2;
-        to_image(static_cast<float>(p.lat), static_cast<float>(p.lon), &line, &elem, &rc);
-        EXPECT_EQ(rc, 0);
-        EXPECT_NEAR(line, wl, 0.02) << p.lat << " " << p.lon;
-        EXPECT_NEAR(elem, we, 0.02) << p.lat << " " << p.lon;
-        LatLon ll = to_earth(static_cast<float>(wl), static_cast<float>(we), &rc);
-        EXPECT_EQ(rc, 0);
-        EXPECT_NEAR(ll.lat, p.lat, 1e-4);
-        EXPECT_NEAR(ll.lon, p.lon, 1e-4);
-    }
+    expect_geos_points(kGvarPoints, imager_line_elem, 0.02, 1e-4);
     expect_gvar_pixels(1e-4, 0.02);
 }
 
 TEST_F(AreaNav, GvarRealFileNavigation) {
     XSAT_REQUIRE_SHARED(path, "data/area/cmx3g8_wv_1998.260_0745_mcidas.ara");
-    File f(std::fopen(path.c_str(), "rb"));
     AREA a;
-    ASSERT_EQ(SAT_read_AREA(f.get(), &a), 0);
+    ASSERT_EQ(read_path(path, &a), 0);
     AREA_init(&a);
     ASSERT_EQ(AREA_get_image_type(), AREA_NAV_GVAR);
     // The block's reference longitude is -1.3089962 rad (-74.99996 deg).
@@ -451,9 +406,9 @@ TEST_F(AreaNav, GvarRealFileNavigation) {
     // The comment cards say the image was cut around 25 N, 80 W.
     float y = 200, x = 900, line = 0, elem = 0;
     AREA_line_elem(1, &line, &elem, &y, &x);
-    LatLon c = to_earth(line, elem);
-    EXPECT_NEAR(c.lat, 25, 0.2);
-    EXPECT_NEAR(c.lon, -80, 0.2);
+    const Pt c = to_earth(line, elem);
+    EXPECT_NEAR(c.a, 25, 0.2);
+    EXPECT_NEAR(c.b, -80, 0.2);
     float slat = 9, slon = 9, wl = 0, we = 0;
     EXPECT_EQ(AREA_tran(3, &slat, &slon, &wl, &we), 0);
     EXPECT_NEAR(slat, 0, 1e-9);
@@ -461,168 +416,127 @@ TEST_F(AreaNav, GvarRealFileNavigation) {
 }
 
 TEST_F(AreaNav, GvarPublishedInstrumentConstants) {
-    // Nadir of the imager with the default bounds 0.220896 (elevation) and
-    // 0.24544 (scan): line 0.220896 / 2.8e-5 + 4.5, element 0.24544 / 1.6e-5 + 1.
+    // Nadir line/element. Imager: default bounds 0.220896 (elevation) and 0.24544
+    // (scan), or from cycles and increments. Sounder: default bounds 0.2208938 and
+    // 0.2454375, or ((9 - ns_cycles) * 2805 - ns_incr) * 1.75e-5 and (ew_cycles *
+    // 2805 + ew_incr) * 3.5e-5; 2.8e-4 rad per detector step, line offset 2.5, ten
+    // AREA coordinates per step.
+    struct Row {
+        int instrument, ns_cycles, ns_incr, ew_cycles, ew_incr;
+        double line, elem, tol;
+    } rows[] = {
+        {1, 0, 0, 0, 0, 0.220896 / 2.8e-5 + 4.5, 0.24544 / 1.6e-5 + 1, 0.01},
+        {1, 4, 3487, 2, 3068, kImagerNadirLine, (2 * 6136 + 3068) * 1.6e-5 / 1.6e-5 + 1, 0.01},
+        {2, 0, 0, 0, 0, 10 * (0.2208938 / 0.00028 + 2.5) - 9, 10 * (0.2454375 / 0.00028 + 1) - 9,
+         0.05},
+        {2, 4, 1000, 2, 500, 10 * ((5 * 2805 - 1000) * 1.75e-5 / 0.00028 + 2.5) - 9,
+         10 * ((2 * 2805 + 500) * 3.5e-5 / 0.00028 + 1) - 9, 0.05},
+    };
     fx::Gvar g;
-    g.ns_cycles = g.ew_cycles = g.ns_incr = g.ew_incr = 0;
-    install(gvar_image(g));
-    float line = 0, elem = 0;
-    to_image(0, -75, &line, &elem);
-    EXPECT_NEAR(line, 0.220896 / 2.8e-5 + 4.5, 0.01);
-    EXPECT_NEAR(elem, 0.24544 / 1.6e-5 + 1, 0.01);
-    // With cycles and increments: (4 * 6136 + 3487) * 8e-6 rad.
-    install(gvar_image(fx::Gvar{}));
-    to_image(0, -75, &line, &elem);
-    EXPECT_NEAR(line, (4 * 6136 + 3487) * 8e-6 / 2.8e-5 + 4.5, 0.01);
-    EXPECT_NEAR(elem, (2 * 6136 + 3068) * 1.6e-5 / 1.6e-5 + 1, 0.01);
-
-    // Sounder: bounds 0.2208938 and 0.2454375, 2.8e-4 rad per detector line and
-    // pixel, line offset 2.5, ten AREA coordinates per detector step.
-    g.instrument = 2;
-    install(gvar_image(g));
-    to_image(0, -75, &line, &elem);
-    EXPECT_NEAR(line, 10 * (0.2208938 / 0.00028 + 2.5) - 9, 0.05);
-    EXPECT_NEAR(elem, 10 * (0.2454375 / 0.00028 + 1) - 9, 0.05);
-    // Sounder bounds from cycles: ((9 - ns_cycles) * 2805 - ns_incr) * 1.75e-5.
-    g.ns_cycles = 4;
-    g.ns_incr = 1000;
-    g.ew_cycles = 2;
-    g.ew_incr = 500;
-    install(gvar_image(g));
-    to_image(0, -75, &line, &elem);
-    EXPECT_NEAR(line, 10 * ((5 * 2805 - 1000) * 1.75e-5 / 0.00028 + 2.5) - 9, 0.05);
-    EXPECT_NEAR(elem, 10 * ((2 * 2805 + 500) * 3.5e-5 / 0.00028 + 1) - 9, 0.05);
+    for (const auto &r : rows) {
+        g.instrument = r.instrument;
+        std::tie(g.ns_cycles, g.ns_incr, g.ew_cycles, g.ew_incr) =
+            std::tuple{r.ns_cycles, r.ns_incr, r.ew_cycles, r.ew_incr};
+        install(gvar_image(g));
+        const Pt p = to_image(0, -75);
+        EXPECT_NEAR(p.a, r.line, r.tol) << r.instrument << " " << r.ns_cycles;
+        EXPECT_NEAR(p.b, r.elem, r.tol) << r.instrument << " " << r.ns_cycles;
+    }
     // Element 11 is detector element 2 and maps back to 11 (a narrow scan bound,
-    // 2806 * 3.5e-5 rad, brings the first detector elements onto the earth).
-    g.ew_cycles = 1;
-    g.ew_incr = 1;
+    // 2806 * 3.5e-5 rad, brings the first detector elements onto the earth);
+    // elements 2 to 10 lie between detector elements 1 and 2.
+    g.ew_cycles = g.ew_incr = 1;
     install(gvar_image(g));
-    const float nadir = static_cast<float>(10 * ((5 * 2805 - 1000) * 1.75e-5 / 0.00028 + 2.5) - 9);
-    int rc = 0;
-    LatLon ll = to_earth(nadir, 11, &rc);
-    ASSERT_EQ(rc, 0);
-    to_image(ll.lat, ll.lon, &line, &elem);
-    EXPECT_NEAR(elem, 11, 0.01);
-    EXPECT_NEAR(line, nadir, 0.01);
-    // Elements 2 to 10 lie between detector elements 1 and 2.
-    LatLon first = to_earth(nadir, 1), mid = to_earth(nadir, 6);
-    EXPECT_LT(first.lon, mid.lon);
-    EXPECT_LT(mid.lon, ll.lon);
+    const auto nadir = static_cast<float>(rows[3].line);
+    const Pt ll = to_earth(nadir, 11);
+    ASSERT_EQ(ll.rc, 0);
+    const Pt back = to_image(ll.a, ll.b);
+    EXPECT_NEAR(back.a, nadir, 0.01);
+    EXPECT_NEAR(back.b, 11, 0.01);
+    const Pt first = to_earth(nadir, 1), mid = to_earth(nadir, 6);
+    EXPECT_LT(first.b, mid.b);
+    EXPECT_LT(mid.b, ll.b);
 }
 
 TEST_F(AreaNav, GvarLimbAndHiddenPoints) {
     install(gvar_image(fx::Gvar{}));
-    const gvar::Nav &nav = GVAR_nav();
     // A line of sight grazing the equator: tangent point at acos(1/r) from the
     // sub-satellite longitude, r = 42164.365 / 6378.388 earth radii.
     const double r = 42164.365 / 6378.388;
     double lat = 0, lon = 0;
-    EXPECT_EQ(gvar::lpoint(nav, 0, std::asin(1 / r), &lat, &lon), 0);
+    EXPECT_EQ(gvar::lpoint(GVAR_nav(), 0, std::asin(1 / r), &lat, &lon), 0);
     EXPECT_NEAR(lat, 0, 1e-6);
     EXPECT_NEAR(lon / kRadPerDeg, -75 + std::acos(1 / r) / kRadPerDeg, 1e-3);
-    EXPECT_EQ(gvar::lpoint(nav, 0, std::asin(1 / r) + 1e-4, &lat, &lon), 1);
+    EXPECT_EQ(gvar::lpoint(GVAR_nav(), 0, std::asin(1 / r) + 1e-4, &lat, &lon), 1);
     EXPECT_EQ(lat, -9999.0);
-    int rc = 0;
-    LatLon ll = to_earth(1, 1, &rc);
-    EXPECT_EQ(rc, -1);
-    EXPECT_EQ(ll.lat, -9999.0f);
-    float line = 0, elem = 0;
-    to_image(0, 105, &line, &elem, &rc);
-    EXPECT_EQ(rc, -1);
-    EXPECT_EQ(line, -9999.0f);
-    to_image(91, 0, &line, &elem, &rc);
-    EXPECT_EQ(rc, -1);
-    EXPECT_EQ(elem, -9999.0f);
+    expect_missing(to_earth(1, 1), "corner");
+    expect_missing(to_image(0, 105), "far side");
+    expect_missing(to_image(91, 0), "bad latitude");
 }
 
 TEST_F(AreaNav, GvarImcOrbitTerms) {
     // IMC on with every term zero is the reference navigation.
-    fx::Gvar g;
-    g.imc = true;
+    fx::Gvar g = imc_on();
     install(gvar_image(g));
     expect_gvar_pixels(1e-4, 0.02);
-    // A longitude term moves the whole view east by it.
+    // A longitude term moves the whole view east by it, but only with IMC on.
     g.lon_terms[0] = 0.01;
     install(gvar_image(g));
-    for (const auto &p : kGvarPixels) {
-        LatLon ll = to_earth(p.line, p.elem);
-        EXPECT_NEAR(ll.lat, p.lat, 1e-4);
-        EXPECT_NEAR(ll.lon, p.lon + 0.01 / kRadPerDeg, 1e-4);
-    }
-    // ... but only with IMC on.
+    expect_gvar_pixels(1e-4, 0, 0.01 / kRadPerDeg);
     g.imc = false;
     install(gvar_image(g));
     expect_gvar_pixels(1e-4, 0.02);
     // A radial term of 100 km: the view from h + 100 km
     // (echo "-494365.2192 2629939.7104" | proj -I ... +h=35885977 ...).
-    g = fx::Gvar{};
-    g.imc = true;
+    g = imc_on();
     g.rad_terms[0] = 100;
     install(gvar_image(g));
-    LatLon ll = to_earth(5396, 14480);
-    EXPECT_NEAR(ll.lat, 25.007375, 1e-4);
-    EXPECT_NEAR(ll.lon, -80.001430, 1e-4);
+    const Pt ll = to_earth(5396, 14480);
+    EXPECT_NEAR(ll.a, 25.007375, 1e-4);
+    EXPECT_NEAR(ll.b, -80.001430, 1e-4);
 }
 
 TEST_F(AreaNav, GvarAttitudeRecords) {
-    // A roll of ten lines' elevation (10 * 2.8e-5 rad) makes line L see what
-    // line L - 10 sees without it; a pitch of ten pixels' scan angle on the nadir
-    // row makes element E see what E + 10 sees.
-    const double roll = 10 * 2.8e-5, pitch = 10 * 1.6e-5;
-    const float nadir = static_cast<float>((4 * 6136 + 3487) * 8e-6 / 2.8e-5 + 4.5);
+    // A roll of ten lines' elevation (10 * 2.8e-5 rad) makes line L see what line
+    // L - 10 sees without it; a pitch of ten pixels' scan angle on the nadir row
+    // makes element E see what E + 10 sees.
+    const double roll = 10 * 2.8e-5;
     install(gvar_image(fx::Gvar{}));
-    const LatLon ref_roll = to_earth(5386, 14480);
-    const LatLon ref_pitch = to_earth(nadir, 14490);
-
-    // Built as a mean angle, an IMC correction, sinusoids and a monomial (with a
+    const Pt ref_roll = to_earth(5386, 14480), ref_pitch = to_earth(kImagerNadirLine, 14490);
+    // The roll as a mean angle, an IMC correction, sinusoids and a monomial (with a
     // solar rate of 0 every cosine argument is its phase), and an exponential.
     const double t = 25619505.239533 - 25619640.0; // image minus epoch, minutes
-    std::vector<std::pair<const char *, fx::Gvar>> cases;
-    fx::Gvar g;
-    g.imc = true;
-    g.att[gvar::kRoll].mean = roll;
-    cases.push_back({"mean", g});
-    g = fx::Gvar{};
-    g.imc = true;
-    g.imc_roll = roll;
-    cases.push_back({"IMC correction", g});
-    g = fx::Gvar{};
-    g.imc = true;
-    g.att[gvar::kRoll].sinusoids = {{roll / 2, 0}, {roll, 1.0471976}};
-    cases.push_back({"sinusoids", g});
-    g = fx::Gvar{};
-    g.imc = true;
-    g.att[gvar::kRoll].monomials = {{3, 2, roll / 4, 0, -2}};
-    cases.push_back({"monomial", g});
-    g = fx::Gvar{};
-    g.imc = true;
-    g.exp_offset_min = -200;
-    g.att[gvar::kRoll].exp_tc_min = 100;
-    g.att[gvar::kRoll].exp_mag = roll / std::exp(-(t + 200) / 100);
-    cases.push_back({"exponential", g});
-    for (auto &[what, gc] : cases) {
+    fx::Gvar mean = imc_on(), imc = imc_on(), sines = imc_on(), mono = imc_on(), expo = imc_on();
+    mean.att[gvar::kRoll].mean = roll;
+    imc.imc_roll = roll;
+    sines.att[gvar::kRoll].sinusoids = {{roll / 2, 0}, {roll, 1.0471976}};
+    mono.att[gvar::kRoll].monomials = {{3, 2, roll / 4, 0, -2}};
+    expo.exp_offset_min = -200;
+    expo.att[gvar::kRoll].exp_tc_min = 100;
+    expo.att[gvar::kRoll].exp_mag = roll / std::exp(-(t + 200) / 100);
+    for (const auto &[what, gc] : {std::pair{"mean", mean},
+                                   {"IMC correction", imc},
+                                   {"sinusoids", sines},
+                                   {"monomial", mono},
+                                   {"exponential", expo}}) {
         install(gvar_image(gc));
-        LatLon ll = to_earth(5396, 14480);
-        EXPECT_NEAR(ll.lat, ref_roll.lat, 3e-4) << what;
-        EXPECT_NEAR(ll.lon, ref_roll.lon, 3e-4) << what;
+        const Pt ll = to_earth(5396, 14480);
+        EXPECT_NEAR(ll.a, ref_roll.a, 3e-4) << what;
+        EXPECT_NEAR(ll.b, ref_roll.b, 3e-4) << what;
     }
-    g = fx::Gvar{};
-    g.imc = true;
-    g.att[gvar::kPitch].mean = pitch;
+    fx::Gvar g = imc_on();
+    g.att[gvar::kPitch].mean = 10 * 1.6e-5;
     install(gvar_image(g));
-    LatLon ll = to_earth(nadir, 14480);
-    EXPECT_NEAR(ll.lat, ref_pitch.lat, 1e-4);
-    EXPECT_NEAR(ll.lon, ref_pitch.lon, 1e-4);
-    // Attitude records are not used with IMC off.
-    g.imc = false;
+    const Pt ll = to_earth(kImagerNadirLine, 14480);
+    EXPECT_NEAR(ll.a, ref_pitch.a, 1e-4);
+    EXPECT_NEAR(ll.b, ref_pitch.b, 1e-4);
+    g.imc = false; // attitude records are not used with IMC off
     install(gvar_image(g));
-    ll = to_earth(nadir, 14490);
-    EXPECT_NEAR(ll.lon, ref_pitch.lon, 1e-5);
+    EXPECT_NEAR(to_earth(kImagerNadirLine, 14490).b, ref_pitch.b, 1e-5);
 }
 
 TEST_F(AreaNav, GvarRoundTripsWithMisalignmentAndOrbitTerms) {
-    fx::Gvar g;
-    g.imc = true;
+    fx::Gvar g = imc_on();
     g.lon_terms[1] = 1e-6;
     g.lon_terms[3] = 2e-4;
     g.rad_terms[1] = 3;
@@ -638,25 +552,9 @@ TEST_F(AreaNav, GvarRoundTripsWithMisalignmentAndOrbitTerms) {
     for (int instrument : {1, 2}) {
         g.instrument = instrument;
         install(gvar_image(g));
-        double worst = 0;
-        int on_earth = 0;
-        for (int i = 1; i < 30; ++i)
-            for (int j = 1; j < 30; ++j) {
-                // The full scans: 15800 x 30680 imager, 15780 x 17530 sounder coordinates.
-                const float l = static_cast<float>(15800.0 * i / 30);
-                const float e = static_cast<float>((instrument == 1 ? 30680.0 : 17530.0) * j / 30);
-                int rc = 0;
-                LatLon ll = to_earth(l, e, &rc);
-                if (rc != 0)
-                    continue;
-                ++on_earth;
-                float l2 = 0, e2 = 0;
-                to_image(ll.lat, ll.lon, &l2, &e2, &rc);
-                ASSERT_EQ(rc, 0);
-                const double step = instrument == 2 ? 10 : 1;
-                worst = std::max(
-                    {worst, std::fabs(double{l2} - l) / step, std::fabs(double{e2} - e) / step});
-            }
+        // The full scans: 15800 x 30680 imager, 15780 x 17530 sounder coordinates.
+        const auto [on_earth, worst] =
+            round_trip(15800, instrument == 1 ? 30680 : 17530, 30, instrument == 2 ? 10 : 1);
         EXPECT_GT(on_earth, 250);
         EXPECT_LT(worst, 0.05) << "instrument " << instrument;
     }
@@ -664,74 +562,26 @@ TEST_F(AreaNav, GvarRoundTripsWithMisalignmentAndOrbitTerms) {
 
 TEST_F(AreaNav, DamagedGvarBlockStaysFinite) {
     // Counts far beyond the record's room must not reach outside the block.
-    fx::Gvar g;
-    g.imc = true;
-    auto words = fx::gvar_block(g);
-    words[62 + 3] = 1000000;      // sinusoids
-    words[62 + 34] = -50;         // monomials
-    words[129 + 34] = 999999;     // monomials
-    words[129 + 36] = 2000000000; // monomial order
-    fx::Image im = gvar_image(g);
-    im.nav = words;
+    fx::Image im = gvar_image(imc_on());
+    im.nav[62 + 3] = 1000000;      // sinusoids
+    im.nav[62 + 34] = -50;         // monomials
+    im.nav[129 + 34] = 999999;     // monomials
+    im.nav[129 + 36] = 2000000000; // monomial order
     install(im);
-    int rc = 0;
-    LatLon ll = to_earth(5396, 14480, &rc);
-    if (rc == 0) {
-        EXPECT_TRUE(std::isfinite(ll.lat));
-        EXPECT_TRUE(std::isfinite(ll.lon));
-    } else {
-        EXPECT_EQ(ll.lat, -9999.0f);
-    }
+    const Pt ll = to_earth(5396, 14480);
+    EXPECT_TRUE(ll.rc == 0 ? std::isfinite(ll.a) && std::isfinite(ll.b) : ll.a == kMiss);
 }
 
-// ---------------------------------------------------------------------------
-// Plot domains
-// ---------------------------------------------------------------------------
-
-namespace {
-
-DOMAIN domain_of(const fx::Image &im, std::string *messages = nullptr) {
-    MessageCapture cap;
-    AREA a = install(im);
-    IMAGE img;
-    SAT_fill_AREA_image(&img, &a);
-    AREA_calc_domain(&img, &a);
-    if (messages)
-        *messages = cap.text();
-    return img.domain;
-}
-
-fx::Image proj_image(const char *type, std::vector<int32_t> nav, int lines, int elems,
-                     int ul_line = 1, int ul_elem = 1, int res = 1) {
-    fx::Image im;
-    im.lines = lines;
-    im.elems = elems;
-    im.ul_line = ul_line;
-    im.ul_elem = ul_elem;
-    im.line_res = im.elem_res = res;
-    im.nav_type = type;
-    im.nav = std::move(nav);
-    return im;
-}
-
-} // namespace
+// --- Plot domains ---
 
 TEST_F(AreaNav, RealPolarStereographicDomain) {
     XSAT_REQUIRE_SHARED(path, "data/area/pngarea.decoded.area");
-    File f(std::fopen(path.c_str(), "rb"));
     AREA a;
-    ASSERT_EQ(SAT_read_AREA(f.get(), &a), 0);
-    IMAGE img;
-    SAT_fill_AREA_image(&img, &a);
-    AREA_init(&a);
-    AREA_calc_domain(&img, &a);
-    const DOMAIN &d = img.domain;
-    EXPECT_EQ(d.proj, 1);
-    EXPECT_FLOAT_EQ(d.param[0], 60);
-    EXPECT_FLOAT_EQ(d.param[1], -105) << "NRMLON 1050000 is 105 W";
-    EXPECT_FLOAT_EQ(d.param[2], 60);
-    EXPECT_EQ(d.nx, 640);
-    EXPECT_EQ(d.ny, 350);
+    ASSERT_EQ(read_path(path, &a), 0);
+    const DOMAIN d = domain_of(a);
+    EXPECT_EQ(std::tuple(d.proj, d.nx, d.ny, SAT_params().tran_sat), std::tuple(1, 640, 350, 0));
+    // Standard latitude 60; NRMLON 1050000 is 105 W.
+    EXPECT_EQ(std::tuple(d.param[0], d.param[1], d.param[2]), std::tuple(60.0f, -105.0f, 60.0f));
     // Centre (element 1120, line 880; pole at 830, -1530; 2381 m per pixel):
     // echo "690490 -5738210" | proj -I -f %.6f +proj=stere +lat_0=90 +lat_ts=60
     //     +lon_0=-105 +R=6378388
@@ -743,7 +593,6 @@ TEST_F(AreaNav, RealPolarStereographicDomain) {
     const double s = 2381 * 63.71 / 6378388;
     EXPECT_NEAR(d.dx, 4 * s, 1e-6);
     EXPECT_NEAR(d.dy, 5 * s, 1e-6);
-    EXPECT_EQ(SAT_params().tran_sat, 0);
 }
 
 TEST_F(AreaNav, ProjectionBlockDomainsMatchProj) {
@@ -751,8 +600,7 @@ TEST_F(AreaNav, ProjectionBlockDomainsMatchProj) {
         const char *what;
         fx::Image image;
         int proj;
-        double clat, clon;
-        double dx; // plot units (100 km)
+        double clat, clon, step; // step in plot units (100 km), across and down
     };
     const Row rows[] = {
         // echo "800000 2800000" | proj -I -f %.6f +proj=merc +lon_0=-100 +R=6378388
@@ -778,49 +626,38 @@ TEST_F(AreaNav, ProjectionBlockDomainsMatchProj) {
         // echo "5699352.6 -5260940.6" | proj -I -f %.6f +proj=moll +lon_0=-30 +R=6371220
         {"MOLL", proj_image("MOLL", fx::moll_block(500, 1000, 100, 30), 200, 300, 1001, 1501), 7,
          -44.322512, 40.121764, 0.062},
+        // Steps of 0.1 degree, line 1 on the equator, element 1 at 130 W: the centre
+        // pixel (line 100, element 150) is at 9.9 S, 115.1 W.
+        {"RECT", proj_image("RECT", fx::rect_block(1, 0, 1, 130, 0.1, 0.1), 200, 300), 2, -9.9,
+         -115.1, 0.1},
+        // x = (1250.5 - (600 * 0.5 * 2 + 1000) * 0.5) * 0.0529848 plot units of scan
+        // angle times 421.64, y = 500 * 0.0529848:
+        // echo "2025889.6540 2248490.1739" | proj -I -f %.6f +proj=geos +sweep=y
+        //     +h=35785863 +a=6378137 +b=6356752 +lon_0=-10
+        {"MSAT", proj_image("MSAT", fx::msat_block(0, 0, 1250, 10), 500, 600, 1001, 1001, 2), 9,
+         21.335000, 10.421085, 2 * 0.0264924},
     };
     for (const auto &r : rows) {
+        SCOPED_TRACE(r.what);
         const DOMAIN d = domain_of(r.image);
-        EXPECT_EQ(d.proj, r.proj) << r.what;
-        EXPECT_NEAR(d.clat, r.clat, 2e-3) << r.what;
-        EXPECT_NEAR(d.clon, r.clon, 2e-3) << r.what;
-        EXPECT_NEAR(d.dx, r.dx, 1e-6) << r.what;
-        EXPECT_NEAR(d.dy, r.dx, 1e-6) << r.what;
-        EXPECT_EQ(d.nx, r.image.elems) << r.what;
-        EXPECT_EQ(d.ny, r.image.lines) << r.what;
-        EXPECT_EQ(SAT_params().tran_sat, 0) << r.what;
+        EXPECT_EQ(std::tuple(d.proj, d.nx, d.ny, SAT_params().tran_sat),
+                  std::tuple(r.proj, r.image.elems, r.image.lines, 0));
+        EXPECT_NEAR(d.clat, r.clat, 2e-3);
+        EXPECT_NEAR(d.clon, r.clon, 2e-3);
+        EXPECT_NEAR(d.dx, r.step, 1e-6);
+        EXPECT_NEAR(d.dy, r.step, 1e-6);
         SAT_params().tran_sat = 1;
+        if (r.proj == 2) {
+            EXPECT_NEAR(d.param[1], -115.1, 1e-4);
+        }
+        if (r.proj == 9) {
+            EXPECT_FLOAT_EQ(d.param[1], -10);
+            EXPECT_FLOAT_EQ(d.param[2], 421.64f);
+            EXPECT_EQ(d.ellipsoid, 1);
+        }
     }
-}
-
-TEST_F(AreaNav, LatLonAndFullDiscDomains) {
-    // RECT: element step 0.1, line step 0.1, reference line 1 on the equator,
-    // element 1 at 130 W: the centre pixel (line 100, element 150) is at 9.9 S,
-    // 115.1 W.
-    DOMAIN d = domain_of(proj_image("RECT", fx::rect_block(1, 0, 1, 130, 0.1, 0.1), 200, 300));
-    EXPECT_EQ(d.proj, 2);
-    EXPECT_NEAR(d.clat, -9.9, 1e-4);
-    EXPECT_NEAR(d.clon, -115.1, 1e-4);
-    EXPECT_NEAR(d.param[1], -115.1, 1e-4);
-    EXPECT_NEAR(d.dx, 0.1, 1e-6);
-
-    // MSAT: x = (1250.5 - (600 * 0.5 * 2 + 1000) * 0.5) * 0.0529848 plot units of
-    // scan angle times 421.64, y = 500 * 0.0529848:
-    // echo "2025889.6540 2248490.1739" | proj -I -f %.6f +proj=geos +sweep=y
-    //     +h=35785863 +a=6378137 +b=6356752 +lon_0=-10
-    fx::Image ms = proj_image("MSAT", fx::msat_block(0, 0, 1250, 10), 500, 600, 1001, 1001, 2);
-    d = domain_of(ms);
-    EXPECT_EQ(d.proj, 9);
-    EXPECT_FLOAT_EQ(d.param[1], -10);
-    EXPECT_FLOAT_EQ(d.param[2], 421.64f);
-    EXPECT_EQ(d.ellipsoid, 1);
-    EXPECT_NEAR(d.clat, 21.335000, 2e-3);
-    EXPECT_NEAR(d.clon, 10.421085, 2e-3);
-    EXPECT_NEAR(d.dx, 2 * 0.0264924, 1e-6);
-    EXPECT_EQ(SAT_params().tran_sat, 0);
-
     // MOLL scale rules: "KMPP" in word 14 scales by w6 * 0.7071 / 1000 / (w3 * 380.344).
-    d = domain_of(proj_image("MOLL", fx::moll_block(500, 1000, 2, 0, true, 5000), 20, 30));
+    DOMAIN d = domain_of(proj_image("MOLL", fx::moll_block(500, 1000, 2, 0, true, 5000), 20, 30));
     EXPECT_NEAR(d.dx, 5000 * 0.7071 / 1000 / (2 * 380.344), 1e-6);
     d = domain_of(proj_image("MOLL", fx::moll_block(500, 1000, 2, 0), 20, 30));
     EXPECT_NEAR(d.dx, 2 * 0.62 / 1000, 1e-7);
@@ -830,68 +667,55 @@ TEST_F(AreaNav, SatelliteDomains) {
     // GOES: centre line 8000, element 5600 of the geostationary view:
     // proj -I -f %.6f +proj=geos +sweep=y +h=35787022 +a=6378388 +b=6356912
     //     +lon_0=-74.999852196 of (-1652970.5112, 759316.6146)
-    const fx::Goes g = geostationary();
     std::string messages;
-    DOMAIN d = domain_of(goes_image(g), &messages);
-    EXPECT_EQ(d.proj, 9);
+    DOMAIN d = domain_of(goes_image(geostationary()), &messages);
+    EXPECT_EQ(std::tuple(d.proj, d.nx, d.ny, SAT_params().tran_sat), std::tuple(9, 800, 500, 1));
     EXPECT_NEAR(d.param[0], 0, 1e-5);
     EXPECT_NEAR(d.param[1], kSubLon, 1e-4);
     EXPECT_NEAR(d.clat, 6.943784, 1e-3);
     EXPECT_NEAR(d.clon, -90.260392, 1e-3);
-    EXPECT_EQ(d.nx, 800);
-    EXPECT_EQ(d.ny, 500);
     // About four scan steps of 2.29e-5 rad at the geostationary distance.
     EXPECT_NEAR(d.dx, 4 * 20 * kRadPerDeg / 15228 * 421.61, 0.003);
     EXPECT_NEAR(d.dy, 4 * 20 * kRadPerDeg / 18212 * 421.61, 0.003);
-    EXPECT_EQ(SAT_params().tran_sat, 1);
     EXPECT_NE(messages.find("Image domain: "), std::string::npos);
     EXPECT_NE(messages.find("orb.semi_maj"), std::string::npos) << "the GOES dump is printed";
-
     // GVAR sample geometry: centre pixel (5396, 14480).
     d = domain_of(gvar_image(fx::Gvar{}));
-    EXPECT_EQ(d.proj, 9);
+    EXPECT_EQ(std::tuple(d.proj, d.ellipsoid), std::tuple(9, 1));
     EXPECT_NEAR(d.param[1], -75, 1e-4);
     EXPECT_FLOAT_EQ(d.param[2], 421.643f);
     EXPECT_FLOAT_EQ(d.param[3], 1.0f);
-    EXPECT_EQ(d.ellipsoid, 1);
     EXPECT_NEAR(d.clat, 24.931574, 1e-4);
     EXPECT_NEAR(d.clon, -79.984126, 1e-4);
     EXPECT_NEAR(d.dx, 4 * 1.6e-5 * 421.643, 1e-6);
     EXPECT_NEAR(d.dy, 8 * 2.8e-5 * 421.643, 1e-6);
 }
 
-TEST_F(AreaNav, GridDomainResourceOverrides) {
-    const char *text = "ps:60:-105:60,45,-100,100,80,30,30";
-    RES_put("grid_domain", text);
-    for (const char *type : {"PS", "GVAR"}) {
-        fx::Image im =
-            type == std::string("PS")
-                ? proj_image("PS", fx::ps_block(-1530, 830, 60, 2381, 105, 6378388), 10, 10)
-                : gvar_image(fx::Gvar{});
-        std::string messages;
-        DOMAIN d = domain_of(im, &messages);
-        DOMAIN want;
-        DOM_decode(text, &want);
-        EXPECT_EQ(DOM_comp(&d, &want), 1) << type;
-        EXPECT_EQ(d.nx, want.nx);
-        EXPECT_EQ(SAT_params().tran_sat, 0) << type;
-        EXPECT_NE(messages.find("Image domain: "), std::string::npos) << messages;
-        SAT_params().tran_sat = 1;
-    }
-}
-
-TEST_F(AreaNav, DomainMessagesByType) {
+TEST_F(AreaNav, GridDomainResourceAndDomainMessages) {
+    // Debug dumps of the PS and TANC blocks; TANC stops after its lines.
     std::string messages;
-    domain_of(proj_image("PS", fx::ps_block(-1530, 830, 60, 2381, 105, 6378388), 10, 10),
-              &messages);
+    domain_of(ps_image(), &messages);
     EXPECT_NE(messages.find("PS: PS  \nNPLINE: -1530\nNPELEM: 830\nSTDLAT: 600000\nSPACE: "
                             "2381\nNRMLON: 1050000\nEQURAD: 6378388\nECCENT: 8199\nImage domain: "),
               std::string::npos)
         << messages;
     domain_of(proj_image("TANC", fx::tanc_block(-1300.5, 600.25, 4.0, 40, 95), 10, 10), &messages);
-    EXPECT_EQ(messages.find("Image domain"), std::string::npos) << "TANC stops after its lines";
+    EXPECT_EQ(messages.find("Image domain"), std::string::npos) << messages;
     EXPECT_NE(messages.find("TANC: TANC\nNPLINE: -13005000\nNPELEM: 6002500\nSTDLAT: 400000\n"
                             "SPACE: 40000\nNRMLON: 950000\n"),
               std::string::npos)
         << messages;
+    // A "grid_domain" resource replaces the block's domain, satellite or not.
+    const char *text = "ps:60:-105:60,45,-100,100,80,30,30";
+    RES_put("grid_domain", text);
+    DOMAIN want;
+    DOM_decode(text, &want);
+    for (const fx::Image &im : {ps_image(), gvar_image(fx::Gvar{})}) {
+        const DOMAIN d = domain_of(im, &messages);
+        EXPECT_EQ(DOM_comp(&d, &want), 1) << im.nav_type;
+        EXPECT_EQ(d.nx, want.nx);
+        EXPECT_EQ(SAT_params().tran_sat, 0) << im.nav_type;
+        EXPECT_NE(messages.find("Image domain: "), std::string::npos) << messages;
+        SAT_params().tran_sat = 1;
+    }
 }
