@@ -135,8 +135,11 @@ TEST_F(GksTest, AttributeSettersValidateAndReturnAtOnceWhenUnchanged) {
         {[] { return gsel_norm_tran(6); }, "gsel_norm_tran: invalid transformation number: 6\n"},
         {[] { return gsel_norm_tran(-1); }, "gsel_norm_tran: invalid transformation number: -1\n"},
     };
-    for (const auto &[call, message] : refusals)
+    for (const auto &refusal : refusals) {
+        const auto &call = refusal.first;
+        const auto &message = refusal.second;
         EXPECT_TRUE(has(stderr_of([&] { EXPECT_EQ(call(), -1) << message; }), message));
+    }
     EXPECT_TRUE(d->attrs.empty());
     EXPECT_TRUE(d->selections.empty());
     EXPECT_FLOAT_EQ(gget_linewidth(), 1.0f);
