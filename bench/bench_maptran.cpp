@@ -121,21 +121,31 @@ void bench_proj(benchmark::State &state, const Case &c, const Points &p) {
     proj_context_destroy(ctx);
 }
 
-// Console output as usual, plus the best points per CPU second of each
-// benchmark over its repetitions (the machines running this are shared, so
-// wall time and single runs are noisy).
+// Console output as usual, plus the points per CPU second of each repetition
+// of each benchmark (the machines running this are shared, so wall time and
+// single runs are noisy).
 class RatioReporter : public benchmark::ConsoleReporter {
   public:
-    std::map<std::string, double> rate;
+    std::map<std::string, std::vector<double>> rates;
     void ReportRuns(const std::vector<Run> &runs) override {
         for (const Run &r : runs) {
             if (r.run_type != Run::RT_Iteration || r.cpu_accumulated_time <= 0)
                 continue;
             const double v = static_cast<double>(r.iterations) * kN / r.cpu_accumulated_time;
-            double &best = rate[r.run_name.function_name];
-            best = std::max(best, v);
+            rates[r.run_name.function_name].push_back(v);
         }
         ConsoleReporter::ReportRuns(runs);
+    }
+    double best(const std::string &name) {
+        const std::vector<double> &v = rates[name];
+        return v.empty() ? 0.0 : *std::max_element(v.begin(), v.end());
+    }
+    double median(const std::string &name) {
+        std::vector<double> v = rates[name];
+        if (v.empty())
+            return 0.0;
+        std::sort(v.begin(), v.end());
+        return v.size() % 2 ? v[v.size() / 2] : 0.5 * (v[v.size() / 2 - 1] + v[v.size() / 2]);
     }
 };
 
@@ -162,13 +172,16 @@ int main(int argc, char **argv) {
     }
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    std::printf("\nForward + inverse, points per CPU second (best of 5 runs of 1e6 points)\n");
-    std::printf("%-12s %14s %14s %8s\n", "projection", "ours", "PROJ", "ratio");
+    std::printf("\nForward + inverse, points per CPU second (median of the runs of 1e6 points;\n"
+                "ratio of the medians, and of the best runs)\n");
+    std::printf("%-12s %14s %14s %8s %8s\n", "projection", "ours", "PROJ", "ratio", "best");
     for (const Case &c : all) {
-        const double ours = reporter.rate[std::string("ours/") + c.name];
-        const double peer = reporter.rate[std::string("proj/") + c.name];
-        if (ours > 0 && peer > 0)
-            std::printf("%-12s %14.4g %14.4g %8.2f\n", c.name, ours, peer, ours / peer);
+        const std::string ours = std::string("ours/") + c.name,
+                          peer = std::string("proj/") + c.name;
+        const double m_ours = reporter.median(ours), m_peer = reporter.median(peer);
+        if (m_ours > 0 && m_peer > 0)
+            std::printf("%-12s %14.4g %14.4g %8.2f %8.2f\n", c.name, m_ours, m_peer,
+                        m_ours / m_peer, reporter.best(ours) / reporter.best(peer));
     }
     benchmark::Shutdown();
     return 0;

@@ -61,3 +61,18 @@ float MAP_dir_adj(float dir, float x, float y);
 int MAP_set_plot_limit(int n);
 int MAP_plot_grid_init();
 int MAP_plot_grid(float x, float y);
+
+// The elementary functions behind the transformations, exposed for accuracy
+// tests: they aim at about 1e-13 (relative for exp, log and powers), not at the
+// last bit.
+namespace map_detail {
+double exp(double x);
+double log(double x);
+// x^e through the tables a Lambert conformal domain makes for its exponents;
+// false when x or e is outside them (the transformations then use exp and log).
+bool pow_table(double x, double e, double &out);
+double atan2(double y, double x);
+double asin(double x);
+void sincos_deg(double degrees, double &s, double &c);
+void sincos(double radians, double &s, double &c);
+} // namespace map_detail
