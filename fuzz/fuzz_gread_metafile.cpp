@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "base/mess.h"
+#include "fuzz_input.h"
 #include "gks/gks.h"
 #include "gks/gks_device.h"
 #include "gks/gks_meta.h"
@@ -15,10 +16,6 @@ namespace {
 std::string &output() {
     static std::string s;
     return s;
-}
-
-std::string input_path() {
-    return "/tmp/fuzz_gread_metafile." + std::to_string(getpid()) + ".meta";
 }
 
 void open_once() {
@@ -39,14 +36,10 @@ void open_once() {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     open_once();
-    std::string path = input_path();
-    FILE *f = std::fopen(path.c_str(), "wb");
-    if (!f)
+    FuzzInputFile input("fuzz_gread_metafile", data, size);
+    if (!input.ok())
         return 0;
-    std::fwrite(data, 1, size, f);
-    std::fclose(f);
-    gread_metafile(path.c_str());
+    gread_metafile(input.path());
     output().clear();
-    std::remove(path.c_str());
     return 0;
 }

@@ -8,19 +8,10 @@
 #include <unistd.h>
 
 #include "base/mess.h"
+#include "fuzz_input.h"
 #include "sat/img_tool.h"
 
-namespace {
-
-std::string scratch_file() {
-    const char *dir = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-    return std::string(dir) + "/fuzz_img_read_zor." + std::to_string(getpid());
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    static const std::string path = scratch_file();
     static bool ready = [] {
         IMG_READ_LIMITS lim;
         lim.waits = 0;
@@ -40,13 +31,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (std::memchr(data, '4', first) && std::memchr(data, '|', size))
         return 0;
 
-    FILE *f = std::fopen(path.c_str(), "wb");
-    if (!f)
+    FuzzInputFile input("fuzz_img_read_zor", data, size);
+    if (!input.ok())
         return 0;
-    std::fwrite(data, 1, size, f);
-    std::fclose(f);
     IMAGE image;
-    IMG_read_zor(path.c_str(), &image, 0);
-    unlink(path.c_str());
+    IMG_read_zor(input.path(), &image, 0);
     return 0;
 }

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "base/mess.h"
+#include "fuzz_input.h"
 #include "gks/gks.h"
 #include "gks/gks_device.h"
 
@@ -34,13 +35,10 @@ void open_once() {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     open_once();
-    std::string path = "/tmp/fuzz_read_font." + std::to_string(getpid()) + ".fnt";
-    FILE *f = std::fopen(path.c_str(), "wb");
-    if (!f)
+    FuzzInputFile input("fuzz_read_font", data, size);
+    if (!input.ok())
         return 0;
-    std::fwrite(data, 1, size, f);
-    std::fclose(f);
-    if (read_font(path.c_str()) == 0) {
+    if (read_font(input.path()) == 0) {
         std::string all;
         for (int c = 1; c < 256; ++c)
             all.push_back(static_cast<char>(c));
@@ -49,6 +47,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         gset_text_align(align);
         gtext(pos, all.c_str());
     }
-    std::remove(path.c_str());
     return 0;
 }

@@ -197,7 +197,7 @@ TEST_F(Files, CurrentSpecifications) {
     std::string name;
     // 2026-01-04 12:00 UTC = 1767528000; no sign counts backward too and the result
     // rounds down to the step; an explicit time wins over the environment; "cu" answers
-    // carry the specification after the word.
+    // carry the time after the word.
     for (const char *spec : {"-2:00", "2:30", "#2026010414-2:00", "cu -2:00"}) {
         EXPECT_EQ(FILE_set_current(spec, &name), 1767528000) << spec;
         EXPECT_EQ(name, "2026010412.dat") << spec;
