@@ -157,7 +157,6 @@ int SAT_set_date(const DATE *date) {
 }
 
 int SAT_set_bit_shift(int shift) {
-    st().params.bit_shift = shift;
     SAT_area_set_bit_shift(shift);
     return 0;
 }
@@ -235,28 +234,26 @@ int read_area_file(const char *name, IMAGE *image) {
     SAT_fill_AREA_image(image, &area);
     st().params.imager_source = SAT_IN_AREA;
 
+    // Date lister: print the label, the sequence text or the output name, plot nothing.
     if (const char *out = RES_get("output")) {
-        std::string what = out;
+        const std::string what = out;
+        std::string text;
+        bool listed = true;
         if (str_equal_nocase(what, "date")) {
-            MESS_print(MESS_PRINT, "%s\n", image->label.c_str());
-            IMG_free(image);
-            return 0;
-        }
-        if (str_equal_nocase(what, "seq")) {
-            std::string seq;
-            DATE_make_seq(&image->date, seq);
-            MESS_print(MESS_PRINT, "%s\n", seq.c_str());
-            IMG_free(image);
-            return 0;
-        }
-        if (str_equal_nocase(what, "file")) {
-            std::string file;
+            text = image->label;
+        } else if (str_equal_nocase(what, "seq")) {
+            DATE_make_seq(&image->date, text);
+        } else if (str_equal_nocase(what, "file")) {
             FILE_save_name_conv();
             if (const char *conv = RES_get("out_file"); conv && *conv)
                 FILE_set_name(conv);
-            FILE_set_date(&image->date, &file);
+            FILE_set_date(&image->date, &text);
             FILE_restore_name_conv();
-            MESS_print(MESS_PRINT, "%s\n", file.c_str());
+        } else {
+            listed = false;
+        }
+        if (listed) {
+            MESS_print(MESS_PRINT, "%s\n", text.c_str());
             IMG_free(image);
             return 0;
         }

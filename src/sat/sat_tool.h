@@ -34,7 +34,6 @@ struct SAT_PARAMS {
     int32_t bar = 0;
     int32_t refresh = 0;
     int32_t imager_source = 51;
-    int32_t bit_shift = 0;
 };
 
 int SAT_in_file();
