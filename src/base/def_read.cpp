@@ -60,21 +60,6 @@ std::string join(const std::string &dir, const char *name) {
     return dir + "/" + name;
 }
 
-// Reads one line, keeping at most kMaxLine characters and discarding the rest.
-bool read_line(FILE *f, std::string &line) {
-    line.clear();
-    int c;
-    bool any = false;
-    while ((c = std::getc(f)) != EOF) {
-        any = true;
-        if (c == '\n')
-            break;
-        if (line.size() < kMaxLine)
-            line.push_back(static_cast<char>(c));
-    }
-    return any;
-}
-
 bool blank(char c) {
     return std::isspace(static_cast<unsigned char>(c)) != 0;
 }
@@ -194,7 +179,7 @@ int DEF_get(DEF_FILE *file, std::string &name, std::string &value) {
     auto active = [&blocks]() {
         return blocks.empty() || (blocks.back().outer_active && blocks.back().active);
     };
-    while (read_line(file->fp.get(), line)) {
+    while (str_read_line(file->fp.get(), line, kMaxLine, false)) {
         if (!line.empty() && line[0] == '#')
             continue;
         first.clear();

@@ -542,25 +542,6 @@ void clear_convention(const char *type) {
     s.name_type = 0;
 }
 
-bool read_line(FILE *f, std::string &line, bool &too_long) {
-    line.clear();
-    too_long = false;
-    int c;
-    bool any = false;
-    while ((c = std::fgetc(f)) != EOF) {
-        any = true;
-        if (c == '\n')
-            break;
-        if (line.size() < MAX_CONV_LINE)
-            line += static_cast<char>(c);
-        else
-            too_long = true;
-    }
-    if (!line.empty() && line.back() == '\r')
-        line.pop_back();
-    return any;
-}
-
 struct ConvLine {
     std::string type, conv, header;
     int64_t min_size = 0;
@@ -1176,7 +1157,7 @@ int FILE_set_name(const char *type_in) {
     int lineno = 0;
     ConvLine exact, partial;
     bool have_exact = false, have_partial = false;
-    while (!have_exact && read_line(f.get(), line, too_long)) {
+    while (!have_exact && str_read_line(f.get(), line, MAX_CONV_LINE, true, &too_long)) {
         ++lineno;
         std::string t = str_trim(line);
         if (t.empty() || t[0] == '#')

@@ -118,3 +118,23 @@ std::vector<std::string> str_split_words(const std::string &line) {
     }
     return words;
 }
+
+bool str_read_line(FILE *f, std::string &line, size_t max_keep, bool strip_cr, bool *cut) {
+    line.clear();
+    if (cut)
+        *cut = false;
+    int c;
+    bool any = false;
+    while ((c = std::getc(f)) != EOF) {
+        any = true;
+        if (c == '\n')
+            break;
+        if (line.size() < max_keep)
+            line.push_back(static_cast<char>(c));
+        else if (cut)
+            *cut = true;
+    }
+    if (strip_cr && !line.empty() && line.back() == '\r')
+        line.pop_back();
+    return any;
+}

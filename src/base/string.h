@@ -1,6 +1,7 @@
 // Text helpers shared by the whole program.
 #pragma once
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -23,3 +24,9 @@ std::string str_printf(const char *format, ...) __attribute__((format(printf, 1,
 
 // Splits a line into its blank-separated words.
 std::vector<std::string> str_split_words(const std::string &line);
+
+// Reads one line of a text file without its newline, keeping at most max_keep characters and
+// dropping the rest of the line (*cut tells whether any were dropped). With strip_cr a carriage
+// return before the newline goes too. False at end of file before any character.
+bool str_read_line(FILE *f, std::string &line, size_t max_keep, bool strip_cr = true,
+                   bool *cut = nullptr);

@@ -60,15 +60,6 @@ std::string cut(const std::string &s, size_t n) {
     return s.size() > n ? s.substr(0, n) : s;
 }
 
-// Reads one line of any length; false at end of file with nothing read.
-bool read_line(FILE *f, std::string &line) {
-    line.clear();
-    int c;
-    while ((c = std::fgetc(f)) != EOF && c != '\n')
-        line.push_back(static_cast<char>(c));
-    return c != EOF || !line.empty();
-}
-
 } // namespace
 
 FilePtr CTY_open_file(const char *name, int *count) {
@@ -135,7 +126,7 @@ int CTY_get(const char *file, const char *id, CTY_REC *rec) {
     std::string want(id);
     std::string line;
     CTY_REC r;
-    while (read_line(f.get(), line)) {
+    while (str_read_line(f.get(), line, std::string::npos, false)) {
         if (!CTY_parse_line(line, &r))
             continue;
         bool hit = (CTY_has_id(r) && str_equal_nocase(r.id, want)) ||

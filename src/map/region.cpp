@@ -230,18 +230,6 @@ std::string cut(const std::string &s, size_t n) {
     return s.size() > n ? s.substr(0, n) : s;
 }
 
-// Next line without its end-of-line characters, cut to MAX_LINE; false at end.
-bool read_line(FILE *f, std::string &line) {
-    line.clear();
-    int c;
-    while ((c = std::fgetc(f)) != EOF && c != '\n')
-        if (line.size() < MAX_LINE)
-            line.push_back(static_cast<char>(c));
-    if (!line.empty() && line.back() == '\r')
-        line.pop_back();
-    return c != EOF || !line.empty();
-}
-
 // A region file name resolved against "file_path".
 std::string region_path(const char *file) {
     std::string path = file ? file : "";
@@ -633,7 +621,7 @@ int DOM_search_file(const char *file, const char *name, std::string &out) {
         return 0;
     }
     std::string line;
-    while (read_line(f.get(), line)) {
+    while (str_read_line(f.get(), line, MAX_LINE)) {
         if (line.empty())
             break;
         if (line[0] == '#')
@@ -668,7 +656,7 @@ int DOM_read_menu(const char *file) {
         s.menu[i] = MenuEntry{};
     int i = 1;
     std::string line;
-    while (i < MENU_SIZE && read_line(f.get(), line)) {
+    while (i < MENU_SIZE && str_read_line(f.get(), line, MAX_LINE)) {
         if (line.empty() || line[0] == '#')
             continue;
         std::vector<std::string> w = str_split_words(line);
@@ -699,7 +687,7 @@ int DOM_print_file(const char *file) {
     }
     MESS_print(MESS_PRINT, " Abbr    Description\n");
     std::string line;
-    while (read_line(f.get(), line)) {
+    while (str_read_line(f.get(), line, MAX_LINE)) {
         if (line.empty() || line[0] == '#')
             continue;
         std::vector<std::string> w = str_split_words(line);

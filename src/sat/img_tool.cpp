@@ -27,6 +27,7 @@
 
 #include "base/files.h"
 #include "base/mess.h"
+#include "base/string.h"
 
 namespace {
 
@@ -47,25 +48,6 @@ ImgState &st() {
 
 bool is_set(float v) {
     return v != MISSING_F;
-}
-
-// Reads one header line: at most HEADER_LINE_MAX characters are kept, the rest of the line is
-// read and dropped. The newline (and a carriage return before it) is not kept. False at end
-// of file before any character.
-bool read_line(FILE *fp, std::string &line) {
-    line.clear();
-    int c;
-    bool any = false;
-    while ((c = std::getc(fp)) != EOF) {
-        any = true;
-        if (c == '\n')
-            break;
-        if (line.size() < HEADER_LINE_MAX)
-            line.push_back(static_cast<char>(c));
-    }
-    if (!line.empty() && line.back() == '\r')
-        line.pop_back();
-    return any;
 }
 
 std::vector<std::string> split_blanks(const std::string &s) {
@@ -563,7 +545,7 @@ int IMG_read_zor(const char *name, IMAGE *image, int /*mode*/) {
     }
     FILE *f = fp.get();
     std::string line;
-    if (!read_line(f, line) || line.compare(0, 6, "ZORIMG") != 0) {
+    if (!str_read_line(f, line, HEADER_LINE_MAX) || line.compare(0, 6, "ZORIMG") != 0) {
         MESS_print(MESS_WARN, "IMG_read_zor: Invalid image type\n");
         IMG_free(image);
         return -1;
@@ -579,14 +561,14 @@ int IMG_read_zor(const char *name, IMAGE *image, int /*mode*/) {
         return -1;
     };
 
-    if (!read_line(f, line))
+    if (!str_read_line(f, line, HEADER_LINE_MAX))
         return fail("IMG_read_zor: %s: header ends before the date label\n", name);
     IMG_set_label(image, line);
     DATE_decode_label(image->label.c_str(), &image->date);
-    if (!read_line(f, line))
+    if (!str_read_line(f, line, HEADER_LINE_MAX))
         return fail("IMG_read_zor: %s: header ends before the info line\n", name);
     IMG_set_info(image, line);
-    if (!read_line(f, line))
+    if (!str_read_line(f, line, HEADER_LINE_MAX))
         return fail("IMG_read_zor: %s: header ends before the image size\n", name);
     if (has('4')) {
         int rc = DOM_decode(line.c_str(), &image->domain);
