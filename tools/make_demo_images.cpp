@@ -10,6 +10,7 @@
 
 #include "base/date.h"
 #include "base/mess.h"
+#include "map/region.h"
 #include "sat/img_tool.h"
 
 int main(int argc, char **argv) {

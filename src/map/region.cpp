@@ -27,9 +27,6 @@
 
 namespace {
 
-constexpr int IMISS = -9999;
-constexpr float FMISS = -9999.0f;
-
 constexpr size_t MAX_LINE = 500; // region-file line length
 constexpr size_t ABBR_LEN = 5;   // region abbreviation
 constexpr size_t DESC_LEN = 20;  // menu description
@@ -55,7 +52,7 @@ constexpr std::array<BuiltinRegion, 9> BUILTIN = {{
     {"sp", "Southern Plains", 32.5f, -100.0f, 1.2f},
     {"nw", "Northwestern", 44.0f, -112.0f, 1.0f},
     {"sw", "Southwestern", 37.0f, -112.0f, 1.0f},
-    {"var", "Variable", FMISS, FMISS, 1.2f},
+    {"var", "Variable", MISSING_F, MISSING_F, 1.2f},
 }};
 
 struct ProjKeyword {
@@ -67,12 +64,12 @@ struct ProjKeyword {
 // First match wins: "lambaz" is Lambert conformal, "la" + anything else but
 // "mb" or "t" is Lambert azimuthal.
 constexpr std::array<ProjKeyword, 29> PROJ_KEYS = {{
-    {"ll", 2, 2},     {"lat", 3, 2},    {"polar", 5, 1},  {"ps", 2, 1},       {"sat", 3, 9},
-    {"lamb", 4, 4},   {"lc", 2, 4},     {"la", 2, 8},     {"gn", 2, 6},       {"or", 2, 5},
-    {"mo", 2, 7},     {"me", 2, 3},     {"pix", 3, 99},   {"xy", 2, 20},      {"xlogy", 5, 22},
-    {"xlogp", 5, 22}, {"cat", 3, 24},   {"skewt", 5, 40}, {"ema", 3, 42},     {"teph", 4, 43},
-    {"rteph", 5, 44}, {"therm", 5, 40}, {"stuve", 5, 41}, {"hodo", 4, 23},    {"vert", 4, 22},
-    {"xp", 2, 25},    {"zoom", 4, 50},  {"size", 4, 51},  {"miss", 0, IMISS},
+    {"ll", 2, 2},     {"lat", 3, 2},    {"polar", 5, 1},  {"ps", 2, 1},         {"sat", 3, 9},
+    {"lamb", 4, 4},   {"lc", 2, 4},     {"la", 2, 8},     {"gn", 2, 6},         {"or", 2, 5},
+    {"mo", 2, 7},     {"me", 2, 3},     {"pix", 3, 99},   {"xy", 2, 20},        {"xlogy", 5, 22},
+    {"xlogp", 5, 22}, {"cat", 3, 24},   {"skewt", 5, 40}, {"ema", 3, 42},       {"teph", 4, 43},
+    {"rteph", 5, 44}, {"therm", 5, 40}, {"stuve", 5, 41}, {"hodo", 4, 23},      {"vert", 4, 22},
+    {"xp", 2, 25},    {"zoom", 4, 50},  {"size", 4, 51},  {"miss", 0, MISSING},
 }};
 
 struct ProjName {
@@ -160,14 +157,10 @@ struct DepthGuard {
     DepthGuard &operator=(const DepthGuard &) = delete;
 };
 
-bool is_missing(float v) {
-    return v == FMISS;
-}
-
 // Integer part of a float, missing when it does not fit.
 int32_t int_part(float v) {
     double t = std::trunc(static_cast<double>(v));
-    return (t > -2147483648.0 && t < 2147483647.0) ? static_cast<int32_t>(t) : IMISS;
+    return (t > -2147483648.0 && t < 2147483647.0) ? static_cast<int32_t>(t) : MISSING;
 }
 
 // Reads a number the way "%f" / "%d" do: leading blanks skipped, the longest
@@ -297,7 +290,7 @@ bool set_id(const std::string &field, DOMAIN *dom) {
     }
     if (rest.empty() || file.empty())
         return false;
-    float lat = FMISS, lon = FMISS;
+    float lat = MISSING_F, lon = MISSING_F;
     if (!CTY_get_loc(file.c_str(), rest.c_str(), &lat, &lon))
         return false;
     dom->clat = lat;
@@ -464,7 +457,7 @@ void apply_defaults(int t, DOMAIN *d) {
             // "size,w,h": the two numbers are the grid size, not a centre.
             d->nx = int_part(d->clat);
             d->ny = int_part(d->clon);
-            d->clat = d->clon = FMISS;
+            d->clat = d->clon = MISSING_F;
         } else {
             grid();
             d->dx = d->dy = (d->proj == 50) ? 1.0f : 1.2f;
@@ -556,7 +549,7 @@ int DOM_decode(const char *text, DOMAIN *dom) {
         dom = &scratch;
     DOM_init(dom);
     if (!text || !*text || str_equal_nocase(text, "miss"))
-        return IMISS;
+        return MISSING;
 
     DepthGuard guard;
     int n = 0;

@@ -7,17 +7,7 @@
 #include <string>
 #include <vector>
 
-struct DOMAIN {
-    int32_t proj = -9999;
-    float param[7] = {-9999.0f, -9999.0f, -9999.0f, -9999.0f, -9999.0f, -9999.0f, -9999.0f};
-    float clat = -9999.0f;
-    float clon = -9999.0f;
-    float dx = -9999.0f;
-    float dy = -9999.0f;
-    int32_t nx = -9999;
-    int32_t ny = -9999;
-    int32_t ellipsoid = 0;
-};
+#include "base/domain.h"
 
 // Field codes of a domain-string pattern (DOM_set_params).
 enum DOM_field : int {

@@ -28,6 +28,7 @@
 #include "base/files.h"
 #include "base/mess.h"
 #include "base/string.h"
+#include "map/region.h"
 
 namespace {
 
@@ -36,7 +37,6 @@ constexpr size_t DATA_NAME_MAX = 4096;  // longest separate data-file name
 constexpr size_t ZCHUNK = 10000;        // image bytes per compressed stream, input block size
 constexpr size_t ZWINDOW = 12000;       // inflate/deflate output window
 constexpr uint32_t LEVEL_ZDEBUG = 0x40000000u;
-constexpr float MISSING_F = -9999.0f;
 
 struct ImgState {
     IMG_READ_LIMITS limits;
@@ -439,76 +439,6 @@ void IMG_reset_state() {
     st() = ImgState{};
 }
 
-int IMG_init(IMAGE *image) {
-    image->source = 0;
-    image->type = 0;
-    image->version = 0;
-    image->label.clear();
-    image->info.clear();
-    DATE_init(&image->date);
-    DOM_init(&image->domain);
-    image->nx = image->ny = 0;
-    image->depth = 0;
-    image->res_x = image->res_y = 0.0f;
-    image->off_x = image->off_y = 0.0f;
-    image->bits_per_pixel = 0;
-    image->bytes_per_line = 0;
-    image->byte_order = 1;
-    image->color_type = 0;
-    image->num_colors = 0;
-    image->red_mask = image->green_mask = image->blue_mask = 0;
-    image->colors.reset();
-    image->transparent = -1;
-    image->data.clear();
-    image->data.shrink_to_fit();
-    return 0;
-}
-
-int IMG_free(IMAGE *image) {
-    image->data.clear();
-    image->data.shrink_to_fit();
-    image->colors.reset();
-    image->num_colors = 0;
-    return 0;
-}
-
-int IMG_copy(IMAGE *to, const IMAGE *from) {
-    if (to == from)
-        return 1;
-    std::vector<uint8_t> pixels;
-    if (!from->data.empty() && from->bytes_per_line > 0 && from->ny > 0) {
-        size_t n = static_cast<size_t>(from->bytes_per_line) * static_cast<size_t>(from->ny);
-        pixels.assign(n, 0);
-        std::copy_n(from->data.begin(), std::min(n, from->data.size()), pixels.begin());
-    }
-    to->source = from->source;
-    to->type = from->type;
-    to->version = from->version;
-    to->label = from->label;
-    to->date = from->date;
-    to->info = from->info;
-    to->nx = from->nx;
-    to->ny = from->ny;
-    to->depth = from->depth;
-    to->res_x = from->res_x;
-    to->res_y = from->res_y;
-    to->off_x = from->off_x;
-    to->off_y = from->off_y;
-    to->bits_per_pixel = from->bits_per_pixel;
-    to->bytes_per_line = from->bytes_per_line;
-    to->byte_order = from->byte_order;
-    to->color_type = from->color_type;
-    to->num_colors = from->num_colors;
-    to->red_mask = from->red_mask;
-    to->green_mask = from->green_mask;
-    to->blue_mask = from->blue_mask;
-    to->colors = from->colors;
-    to->transparent = from->transparent;
-    to->domain = from->domain;
-    to->data = std::move(pixels);
-    return 1;
-}
-
 int IMG_print(uint32_t level, const IMAGE *image) {
     MESS_print(level, "Source: %d\n", image->source);
     MESS_print(level, "Version: %d\n", image->version);
@@ -526,14 +456,6 @@ int IMG_print(uint32_t level, const IMAGE *image) {
     MESS_print(level, "Tranparent colors: %d\n", image->transparent);
     DOM_print(level, &image->domain);
     return 0;
-}
-
-void IMG_set_label(IMAGE *image, const std::string &text) {
-    image->label = text.substr(0, IMG_LABEL_MAX);
-}
-
-void IMG_set_info(IMAGE *image, const std::string &text) {
-    image->info = text.substr(0, IMG_INFO_MAX);
 }
 
 int IMG_read_zor(const char *name, IMAGE *image, int /*mode*/) {

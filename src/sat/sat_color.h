@@ -20,7 +20,7 @@
 // with '#' or '@' are comments, all others are entries.
 #pragma once
 
-#include "sat/img_tool.h"
+#include "base/image.h"
 
 // Builds the tables from the enhancement. Returns 0.
 int SAT_color_setup();

@@ -5,8 +5,8 @@
 // 8-bit images and place the result at the window's upper-left corner.
 #pragma once
 
+#include "base/image.h"
 #include "map/region.h"
-#include "sat/img_tool.h"
 
 // Completes a domain with a map projection (codes 1-9) to the window size: the
 // same plot area with nx x ny = the window's pixels. Other domains are left alone.

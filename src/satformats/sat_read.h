@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "sat/img_tool.h"
+#include "base/image.h"
 
 // ===========================================================================
 // Byte-order helpers

@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "sat/img_tool.h"
+#include "base/image.h"
 #include "satformats/sat_read.h"
 
 // Image types of the installed navigation.
