@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
+#include <fcntl.h>
 #include <pwd.h>
 #include <set>
 #include <sys/stat.h>
@@ -1620,6 +1621,38 @@ FilePtr FILE_open(const char *name_in, const char *mode_in) {
         }
     }
     return FilePtr(std::fopen(path.c_str(), mode.c_str()));
+}
+
+FilePtr FILE_open_data(const char *name, int64_t max_bytes) {
+    if (!name || !*name)
+        return nullptr;
+    // Non-blocking, so that a FIFO cannot stall the open; the type is checked on the open
+    // descriptor, so the file cannot be swapped between a check and the open.
+    int fd = ::open(name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    struct stat sb;
+    if (fstat(fd, &sb) != 0 || !S_ISREG(sb.st_mode) || sb.st_size > max_bytes) {
+        ::close(fd);
+        return nullptr;
+    }
+    int flags = fcntl(fd, F_GETFL);
+    if (flags >= 0)
+        fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    FILE *f = fdopen(fd, "rb");
+    if (!f) {
+        ::close(fd);
+        return nullptr;
+    }
+    return FilePtr(f);
+}
+
+std::string FILE_find_on_path(const std::string &name) {
+    const char *dir = RES_get("file_path");
+    if (!dir || !*dir || name.empty() || (name[0] != '|' && is_full_path(name)) ||
+        (name[0] != '|' && is_std_name(name)))
+        return name;
+    return FILE_add_path_delim(dir) + name;
 }
 
 int FILE_add_path(const char *dir_in, const char *name_in, std::string *out) {

@@ -56,7 +56,18 @@ int FILE_save_name_conv();
 int FILE_restore_name_conv();
 const char *FILE_get_name(); // current file name
 int FILE_overwrite(const char *name, int mode);
+// Opens a name the user typed or configured (options, resources, environment, prompts):
+// "|command" reads or writes a pipe, "", "-", "std" and "stdn" are the standard streams, a
+// leading '~' is a home directory, and writing creates missing directories.
 FilePtr FILE_open(const char *name, const char *mode);
+// Opens a name read from inside a data file, for reading only. Such a name never starts a
+// command, never means a standard stream and is never expanded with '~': it must name a
+// regular file (no FIFO, device or directory) of at most max_bytes bytes. Null otherwise.
+inline constexpr int64_t FILE_DATA_MAX_BYTES = int64_t{1} << 31;
+FilePtr FILE_open_data(const char *name, int64_t max_bytes = FILE_DATA_MAX_BYTES);
+// A name joined to the "file_path" directory (the name itself when it is a full path or
+// no file path is set). A name starting with '|' is joined like any other name.
+std::string FILE_find_on_path(const std::string &name);
 int FILE_add_path(const char *dir, const char *name, std::string *out);
 std::string FILE_add_path_delim(const std::string &path);
 std::string FILE_expand_home(const std::string &name);
