@@ -11,9 +11,10 @@ namespace {
 using testsupport::TempDir;
 
 // A window device that counts event polls and may start a nested redraw from one.
-class PollingDevice : public RecordingDevice {
+class PollingDevice : public RecordingDevice, public GksInteractive {
   public:
     PollingDevice() : RecordingDevice(GWS_WIN) {}
+    GksInteractive *interactive() override { return this; }
     void poll_events() override {
         ++polls;
         if (nest_on_poll) {
@@ -55,9 +56,7 @@ class StoreTest : public GksTest {
         gset_win_size(640, 512);
         auto d = std::make_unique<PollingDevice>();
         dev = d.get();
-        gset_redraw(1); // as the window device does when it opens
         ASSERT_EQ(gopen_ws_device(std::move(d)), 0);
-        gset_cache(1);
     }
     static std::vector<int> types() {
         std::vector<int> t;
