@@ -29,6 +29,11 @@ inline constexpr int GCLASS_HPGL = 3;
 inline constexpr int GCLASS_META = 4;
 inline constexpr int GCLASS_RESIZE = 10; // ginit_tran only: recompute the device mapping
 
+// How the open workstation shows colour indices (ginq_ws_color).
+inline constexpr int GWS_COLOR_INDEXED = 0; // through the device's colour table or pixels
+inline constexpr int GWS_COLOR_RGB = 1;     // written out as RGB colours (colour paper)
+inline constexpr int GWS_COLOR_GREY = 2;    // written out as grey levels (grey paper)
+
 // Print colours for paper output.
 inline constexpr int GCOLR_PRINT_FIRST = 500;
 inline constexpr int GCOLR_PRINT_LAST = 508;
@@ -48,6 +53,14 @@ int gchk_graphics();
 void gerr_printf(const char *function, const char *format, ...)
     __attribute__((format(printf, 2, 3)));
 
+// Questions about the open workstation, answered from its device's capabilities (for
+// callers above the kernel; false and GWS_COLOR_INDEXED while none is open).
+// Device units are pixels with y growing downwards.
+bool ginq_ws_pixels();
+// GWS_COLOR_INDEXED, GWS_COLOR_RGB or GWS_COLOR_GREY.
+int ginq_ws_color();
+
+// The workstation type, for callers that truly need it; the kernel itself asks the device.
 bool gtype_is_WIN();
 bool gtype_is_PIX();
 bool gtype_is_WIN_PIX();

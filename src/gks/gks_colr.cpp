@@ -59,7 +59,7 @@ int gset_colr_rep(int ws, int index, const float *rgb) {
     if (index >= GCOLR_PRINT_FIRST)
         return 0;
     auto &k = kernel();
-    if (k.open_graphics && gtype_is_META()) {
+    if (k.open_graphics && caps().writes_calls) {
         k.rgb[static_cast<size_t>(colr_slot(index))] = {clamp01(rgb[0]), clamp01(rgb[1]),
                                                         clamp01(rgb[2])};
         dev().color_rep(ws, index, rgb);

@@ -1,4 +1,5 @@
-// Device table: one row per workstation type that can be opened. The X11 window and
+// Device table: one row per workstation type that can be opened, with the environment
+// variables its caller consults for the output name and the geometry. The X11 window and
 // pixmap, PostScript and HP-GL devices add their rows here.
 #include "gks/gks.h"
 #include "gks/gks_device.h"
@@ -7,7 +8,7 @@
 namespace {
 
 constexpr GksDeviceEntry kDevices[] = {
-    {GWS_META, gmeta_open_device},
+    {GWS_META, gmeta_open_device, {"zormeta_out", nullptr}, {}},
 };
 
 } // namespace
@@ -16,9 +17,14 @@ std::span<const GksDeviceEntry> gks_device_table() {
     return kDevices;
 }
 
-GksDeviceFactory gks_find_device(int type) {
+const GksDeviceEntry *gks_find_entry(int type) {
     for (const auto &e : gks_device_table())
         if (e.type == type)
-            return e.open;
+            return &e;
     return nullptr;
+}
+
+GksDeviceFactory gks_find_device(int type) {
+    const GksDeviceEntry *e = gks_find_entry(type);
+    return e ? e->open : nullptr;
 }

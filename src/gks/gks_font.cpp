@@ -228,7 +228,7 @@ int read_font(const char *file) {
     auto &s = fst();
     s.loaded = 0;
     if (file[0] == '#') {
-        if (!dev().load_server_font(file + 1)) {
+        if (!caps().server_fonts || !dev().load_server_font(file + 1)) {
             MESS_print(MESS_WARN, "read_font: unable to load font: %s\n", file + 1);
             return -1;
         }
@@ -255,9 +255,9 @@ int gsetup_fonts() {
     } else if (const char *r = RES_get("font_list"); r && *r) {
         value = r;
         have = true;
-    } else if (std::string x = dev().x_resource("font_list"); !x.empty()) {
-        value = x;
-        have = true;
+    } else if (GksInteractive *w = window_services()) {
+        value = w->x_resource("font_list");
+        have = !value.empty();
     }
     bool list_failed = false;
     if (have) {

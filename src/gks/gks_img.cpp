@@ -1,5 +1,5 @@
 // Images into the drawing target: placement is the device's (X11 pixels, PostScript
-// image operators); devices without images say so once.
+// image operators); a device without images says so once per workstation type.
 #include "gks/gks_state.h"
 
 using namespace gks::detail;
@@ -14,8 +14,8 @@ int put_image(const char *function, const IMAGE *image, int transparent, int x, 
     int rc = dev().image(*image, x, y, transparent);
     if (rc < 0) {
         int &reported_type = kernel().image_refused_type;
-        if (reported_type != gget_win_type()) {
-            reported_type = gget_win_type();
+        if (reported_type != dev().ws_type()) {
+            reported_type = dev().ws_type();
             gerr_printf(function, "images are not supported on workstation type %d\n",
                         reported_type);
         }

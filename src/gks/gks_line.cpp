@@ -42,7 +42,7 @@ int gset_linewidth(float width) {
         gerr_printf("gset_linewidth", "invalid line width: %f\n", width);
         return -1;
     }
-    if (width == 0 && gtype_is_PS())
+    if (width == 0 && !caps().zero_width_thinnest)
         width = 1.0f;
     k.line_width = width;
     gnew_obj(GOBJ_LINEWIDTH, 1, sizeof(float), &width);

@@ -68,9 +68,9 @@ void draw_marker(GksDevice &d, int type, float x, float y, float h) {
 
 int GksDevice::polymarker(std::span<const GPoint> pts) {
     const auto &k = kernel();
-    float s = k.mark_size * marker_scale();
+    float s = k.mark_size * caps_.marker_scale;
     float h = static_cast<float>(static_cast<int>(s * 0.5f));
-    int shadows = shadow_capable() ? k.drop_shadow : 0;
+    int shadows = caps_.shadows ? k.drop_shadow : 0;
     marker_begin(static_cast<int>(pts.size()));
     for (const GPoint &p : pts) {
         DPoint d = to_device(p.x, p.y);
@@ -137,7 +137,7 @@ int gset_marker_width(float width) {
         gerr_printf("gset_marker_width", "invalid marker width: %f\n", width);
         return -1;
     }
-    if (width == 0 && gtype_is_PS())
+    if (width == 0 && !caps().zero_width_thinnest)
         width = 1.0f;
     k.mark_width = width;
     gnew_obj(GOBJ_MARKER_WIDTH, 1, sizeof(float), &width);

@@ -16,7 +16,6 @@
 #include <strings.h>
 
 #include "base/mess.h"
-#include "base/resrc.h"
 #include "base/string.h"
 #include "gks/gks_meta.h"
 #include "gks/gks_obj.h"
@@ -85,6 +84,10 @@ std::string creation_date() {
 // clip rectangles and polylines.
 class MetaDevice final : public GksDevice {
   public:
+    explicit MetaDevice(std::optional<GSurface> surface = std::nullopt) {
+        caps_.writes_calls = true;
+        surface_ = surface;
+    }
     int ws_type() const override { return GWS_META; }
     int device_class() const override { return GCLASS_META; }
     int close() override { return gmeta_close_file(); }
@@ -213,9 +216,9 @@ class MetaDevice final : public GksDevice {
     }
 };
 
-// Geometry resource of the metafile: "WxH+X+Y" in hundredths, or a panel specification.
+// Geometry of the metafile: "WxH+X+Y" in hundredths, or a panel specification.
 void apply_geometry(const char *g, int *w, int *h, int *x, int *y) {
-    if (!g || !*g)
+    if (!*g)
         return;
     if (g[0] == 'P' || g[0] == 'p') {
         gks_panel_geometry(g + 1, w, h, x, y);
@@ -369,8 +372,6 @@ std::unique_ptr<GksDevice> gmeta_make_device() {
 }
 
 std::unique_ptr<GksDevice> gmeta_open_device(const GksOpenArgs &args) {
-    gset_redraw(0);
-    gset_cache(0);
     int count = 0;
     std::vector<std::string> fields;
     parse_string(args.connection.c_str(), ',', &count, &fields);
@@ -381,28 +382,20 @@ std::unique_ptr<GksDevice> gmeta_open_device(const GksOpenArgs &args) {
         else if (strcasecmp(f.c_str(), "zor") == 0)
             gmeta_set_type(GMETA_TEXT);
     }
-    std::string name;
-    if (args.for_print) {
-        name = args.file;
-    } else {
-        int w = 1000, h = 800, x = 0, y = 0;
-        apply_geometry(RES_get("geometry"), &w, &h, &x, &y);
-        gset_win_offset(x, y);
-        gset_win_size(w, h);
-        if (!fields.empty())
-            name = str_trim(fields[0]);
-        if (name.empty()) {
-            const char *env = std::getenv("zormeta_out");
-            name = env && *env ? env : (gmeta_get_type() == GMETA_CGM ? "zor.cgm" : "zor.meta");
-        }
-    }
+    // 10 by 8 units of 100.
+    GSurface surface{1000, 800, 0, 0};
+    apply_geometry(args.geometry.c_str(), &surface.width, &surface.height, &surface.x, &surface.y);
+    std::string name = fields.empty() ? std::string() : str_trim(fields[0]);
+    if (name.empty())
+        name = args.output;
+    if (name.empty())
+        name = gmeta_get_type() == GMETA_CGM ? "zor.cgm" : "zor.meta";
     if (gmeta_open_file(name.c_str()) != 0) {
-        if (!args.for_print)
-            gerr_printf("gopen_ws", "unable to open metafile\n");
+        gerr_printf(args.reporter.c_str(), "unable to open metafile\n");
         return nullptr;
     }
     gmeta_init_file();
-    return gmeta_make_device();
+    return std::make_unique<MetaDevice>(surface);
 }
 
 // ---- replay ----

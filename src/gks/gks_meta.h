@@ -37,7 +37,10 @@ int gcgm_set_type(int type);
 // Replays a text metafile through the kernel onto the open workstation; always 0.
 int gread_metafile(const char *path);
 
-// Device factory of the metafile workstation (device table).
+// Device factory of the metafile workstation (device table). The connection's fields: the
+// output name, then "cgm" or "zor" for the type. Without a name, args.output, else
+// "zor.cgm" or "zor.meta". The surface is 1000 by 800 units unless args.geometry gives
+// "WxH+X+Y" (each value times 100) or a panel "P...".
 std::unique_ptr<GksDevice> gmeta_open_device(const GksOpenArgs &args);
 // A metafile device on an already opened output (gmeta_open_file / gmeta_open_string).
 std::unique_ptr<GksDevice> gmeta_make_device();

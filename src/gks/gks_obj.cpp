@@ -1,6 +1,7 @@
 // Redraw store: recording kernel calls, deleting segments, replaying and printing.
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <strings.h>
 
@@ -53,6 +54,11 @@ bool points(const GksObject &o, std::vector<float> *out) {
     return true;
 }
 
+void poll_window() {
+    if (GksInteractive *w = window_services())
+        w->poll_events();
+}
+
 // Replays every object onto the open device; stops when another replay finished meanwhile.
 void replay_all(bool poll) {
     auto &s = ost();
@@ -61,49 +67,58 @@ void replay_all(bool poll) {
         GksObject o = s.objects[i];
         gobj_redraw_funcs(o);
         if (poll && (i + 1) % kPollReplay == 0) {
-            dev().poll_events();
+            poll_window();
             if (s.redrawn)
                 break;
         }
     }
 }
 
-using DeviceOpener = std::unique_ptr<GksDevice> (*)(const GksOpenArgs &);
+// How the store is printed: the device, the name it reports under, its output file and,
+// when the page has a fixed size, the surface replayed onto.
+struct PrintJob {
+    const char *who;
+    const char *empty_message;
+    int type;
+    GksDeviceFactory opener;
+    std::string file;
+    std::optional<GSurface> page;
+};
 
 // Prints the store through a freshly opened device, then puts the window back.
-int print_store(const char *who, const char *empty_message, int type, int device_class,
-                DeviceOpener opener, const std::string &file, const char *open_failure) {
-    if (!opener) {
-        gerr_printf(who, "no device of type %d to print to\n", type);
+int print_store(const PrintJob &job) {
+    if (!job.opener) {
+        gerr_printf(job.who, "no device of type %d to print to\n", job.type);
         return -1;
     }
     GksOpenArgs args;
-    args.type = type;
-    args.for_print = true;
-    args.file = file;
+    args.type = job.type;
+    args.output = job.file;
+    args.reporter = job.who;
     auto &s = ost();
     int old_redraw = s.redraw, old_cache = s.cache;
     s.redraw = 0;
     s.cache = 0;
-    auto printer = opener(args);
+    auto printer = job.opener(args);
     if (!printer) {
         s.redraw = old_redraw;
         s.cache = old_cache;
-        gerr_printf(who, "%s", open_failure);
         return -1;
     }
+    int device_class = printer->device_class();
     KernelState saved = kernel();
-    int cursor = dev().set_cursor(8);
+    GksInteractive *w = window_services();
+    int cursor = w ? w->set_cursor(8) : 0;
     auto window = gswap_device(std::move(printer));
     auto &k = kernel();
     k.open_graphics = 1;
-    if (type == GWS_PS) {
-        k.win_width = 757;
-        k.win_height = 577;
+    if (job.page) {
+        k.win_width = job.page->width;
+        k.win_height = job.page->height;
     }
     ginit_plot(device_class);
     if (s.objects.empty())
-        MESS_print(MESS_WARN, "%s", empty_message);
+        MESS_print(MESS_WARN, "%s", job.empty_message);
     replay_all(false);
     auto done = gswap_device(std::move(window));
     if (done)
@@ -112,8 +127,10 @@ int print_store(const char *who, const char *empty_message, int type, int device
     font_sync();
     s.redraw = old_redraw;
     s.cache = old_cache;
-    dev().set_cursor(cursor);
-    dev().poll_events();
+    if (w) {
+        w->set_cursor(cursor);
+        w->poll_events();
+    }
     s.redrawn = 1;
     return 0;
 }
@@ -125,8 +142,11 @@ int ginit_objs() {
     s.objects.clear();
     s.num_objects = 0;
     s.ready = true;
-    const char *env = std::getenv("zorredraw");
-    std::string value = env ? env : dev().x_resource("redraw");
+    std::string value;
+    if (const char *env = std::getenv("zorredraw"))
+        value = env;
+    else if (GksInteractive *w = window_services())
+        value = w->x_resource("redraw");
     if (strcasecmp(value.c_str(), "no") == 0)
         s.redraw = 0;
     return 0;
@@ -140,7 +160,7 @@ void *gnew_obj(int type, int value, size_t size, const void *data) {
     auto &s = ost();
     ++s.num_objects;
     if (s.cache && s.num_objects % kPollRecord == 0)
-        dev().poll_events();
+        poll_window();
     if (!grecording())
         return nullptr;
     GksObject o;
@@ -300,16 +320,20 @@ int gobj_redraw_plot() {
     auto &s = ost();
     if (!s.redraw)
         return -1;
-    dev().resize_to_window();
-    int cursor = dev().set_cursor(8);
+    GksInteractive *w = window_services();
+    if (w)
+        w->resize_to_window();
+    int cursor = w ? w->set_cursor(8) : 0;
     ginit_plot(GCLASS_X11_RESIZED);
     s.redraw = 0;
     s.cache = 0;
     replay_all(true);
     s.redraw = 1;
     s.cache = 1;
-    dev().set_cursor(cursor);
-    dev().poll_events();
+    if (w) {
+        w->set_cursor(cursor);
+        w->poll_events();
+    }
     s.redrawn = 1;
     return 0;
 }
@@ -318,21 +342,30 @@ int gobj_print_plot() {
     const char *name = std::getenv("zorps_print");
     if (!name)
         name = std::getenv("PSPRINT");
-    int rc =
-        print_store("gprint_plot", "gobj_print_plot: No redraw data to make Postscript file from\n",
-                    GWS_PS, GCLASS_PS, gks_find_device(GWS_PS), name ? name : "zor.ps",
-                    "unable to open postscript file\n");
+    // A 756 by 576 point landscape page.
+    PrintJob job{"gprint_plot",
+                 "gobj_print_plot: No redraw data to make Postscript file from\n",
+                 GWS_PS,
+                 gks_find_device(GWS_PS),
+                 name ? name : "zor.ps",
+                 GSurface{757, 577, 0, 0}};
+    int rc = print_store(job);
     if (rc == 0)
-        dev().bell(50);
+        if (GksInteractive *w = window_services())
+            w->bell(50);
     return rc;
 }
 
 int gobj_print_meta() {
     const char *name = std::getenv("METAOUT");
     int old_type = gmeta_set_type(GMETA_TEXT);
-    int rc = print_store("gprint_meta", "gobj_print_meta: No redraw data to make metafile from\n",
-                         GWS_META, GCLASS_META, gmeta_open_device, name ? name : "zor.meta",
-                         "unable to open metafile\n");
+    PrintJob job{"gprint_meta",
+                 "gobj_print_meta: No redraw data to make metafile from\n",
+                 GWS_META,
+                 gmeta_open_device,
+                 name ? name : "zor.meta",
+                 std::nullopt};
+    int rc = print_store(job);
     gmeta_set_type(old_type);
     return rc;
 }

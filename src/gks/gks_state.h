@@ -83,16 +83,24 @@ KernelState &kernel();
 KernelResources &kres();
 // The open device; never null (a do-nothing device while none is open).
 GksDevice &dev();
+// Its capabilities, and its interactive services (null when it has none).
+inline const GksCaps &caps() {
+    return dev().caps();
+}
+inline GksInteractive *window_services() {
+    return dev().interactive();
+}
 
 // Slot of a colour index (-1 is slot 256); -1 when out of range.
 int colr_slot(int index);
 // Whole points of a primitive as GPoint (pts has 2n floats).
 std::vector<GPoint> as_points(int n, const float *pts);
-// Device units of a world point for the open device (pixels for X11 types).
+// Device units of a world point for the open device (pixels when it has them).
 DPoint to_device(float x, float y);
 // Recomputes the clip rectangle and tells the device.
 void update_clip();
-// Colour setter check shared by all primitives; maps print colours on X11. Returns the
+// Colour setter check shared by all primitives; maps print colours on devices that
+// allocate colours. Returns the
 // index to store, or -9999 after a refusal message under `function`.
 int check_colr(const char *function, int index);
 // Common start of a primitive or setter: false (after the message) when not open.

@@ -126,7 +126,7 @@ void GksDevice::flush_text_batch() {
 
 int GksDevice::text(GPoint pos, const std::string &s) {
     const auto &k = kernel();
-    if (shadow_capable()) {
+    if (caps_.shadows) {
         // Shadow copy i sits i pixels right and i pixels down.
         float bx = xW_p(pos.x), by = yW_p(pos.y);
         for (int i = 0; i < k.drop_shadow; ++i) {
@@ -150,7 +150,7 @@ int gtext(const float *pos, const char *text) {
     std::memcpy(data.data() + 2 * sizeof(float), s.c_str(), s.size() + 1);
     gnew_obj(GOBJ_TEXT, 1, data.size(), data.data());
     GPoint p{pos[0], pos[1]};
-    if (gget_font_type() == 2 && !gtype_is_META())
+    if (gget_font_type() == 2 && caps().server_fonts)
         return dev().server_text(p, s);
     return dev().text(p, s);
 }
@@ -172,9 +172,10 @@ int gset_text_colr_ind(int index) {
 
 namespace {
 
-// Shared body of the float text setters. min_ok: refuse values below 0 with `message`.
+// Shared body of the float text setters. check: refuse values below 0 with `message`;
+// is_width: a zero width follows the device's zero_width_thinnest.
 int set_text_float(const char *function, float &field, float value, bool check, const char *message,
-                   int obj, GAttr attr, bool ps_zero_is_one = false) {
+                   int obj, GAttr attr, bool is_width = false) {
     if (value == field)
         return 0;
     if (!require_open(function))
@@ -183,7 +184,7 @@ int set_text_float(const char *function, float &field, float value, bool check, 
         gerr_printf(function, message, static_cast<double>(value));
         return -1;
     }
-    if (ps_zero_is_one && value == 0 && gtype_is_PS())
+    if (is_width && value == 0 && !caps().zero_width_thinnest)
         value = 1.0f;
     field = value;
     gnew_obj(obj, 1, sizeof(float), &value);
@@ -226,7 +227,7 @@ int gset_char_up_vec(const float *up) {
         return -1;
     float x = up[0], y = up[1];
     float len = std::sqrt(x * x + y * y);
-    if (!gtype_is_META() && len > 0 && std::isfinite(len)) {
+    if (!caps().writes_calls && len > 0 && std::isfinite(len)) {
         x /= len;
         y /= len;
     }

@@ -1,9 +1,7 @@
 // Graphics kernel: open and close, workstation dispatch, messages, plain accessors and
 // segments. The device of the open workstation is reached through GksDevice
 // (gks_device.h); the table of devices is in gks_devtab.cpp.
-#include <cstdlib>
 #include <cstring>
-#include <strings.h>
 
 #include "base/mess.h"
 #include "base/string.h"
@@ -65,7 +63,7 @@ int check_colr(const char *function, int index) {
         gerr_printf(function, "invalid color index: %d\n", index);
         return -9999;
     }
-    if (gtype_is_WIN_PIX()) {
+    if (caps().allocated_colors) {
         if (index >= GCOLR_PRINT_FIRST)
             index = 1;
         if (kernel().color_ind[colr_slot(index)] == -1) {
@@ -152,7 +150,18 @@ int gopen_ws_device(std::unique_ptr<GksDevice> device) {
     auto &k = kernel();
     if (k.open_graphics)
         gclose_ws(1);
+    if (const auto &s = device->surface()) {
+        k.win_x = s->x;
+        k.win_y = s->y;
+        k.win_width = s->width;
+        k.win_height = s->height;
+    }
     int cls = device->device_class();
+    // The store records only for a device that keeps it; ginit_objs may still switch
+    // recording off.
+    int store = device->caps().keeps_store ? 1 : 0;
+    gset_redraw(store);
+    gset_cache(store);
     kres().device = std::move(device);
     k.win_type = kres().device->ws_type();
     k.open_graphics = 1;
@@ -163,25 +172,24 @@ int gopen_ws_device(std::unique_ptr<GksDevice> device) {
     return 0;
 }
 
-int gopen_ws(int ws_id, const char *connection, int type) {
-    if (type == GWS_PS) {
-        const char *p = std::getenv("zorprint");
-        if (p && strcasecmp(p, "hpgl") == 0)
-            type = GWS_HPGL;
-    }
-    GksDeviceFactory open = gks_find_device(type);
+int gopen_ws_args(const GksOpenArgs &args) {
+    GksDeviceFactory open = gks_find_device(args.type);
     if (!open) {
-        gerr_printf("gopen_ws", "workstation type %d is not available\n", type);
+        gerr_printf(args.reporter.c_str(), "workstation type %d is not available\n", args.type);
         return -1;
     }
-    GksOpenArgs args;
-    args.ws_id = ws_id;
-    args.type = type;
-    args.connection = connection ? connection : "";
     auto device = open(args);
     if (!device)
         return -1;
     return gopen_ws_device(std::move(device));
+}
+
+int gopen_ws(int ws_id, const char *connection, int type) {
+    GksOpenArgs args;
+    args.ws_id = ws_id;
+    args.type = type;
+    args.connection = connection ? connection : "";
+    return gopen_ws_args(args);
 }
 
 int gclose_ws(int /*ws_id*/) {
@@ -199,7 +207,7 @@ int gclose_ws(int /*ws_id*/) {
 }
 
 int gclear_ws(int /*ws_id*/, int /*flag*/) {
-    if (!gtype_is_WIN() || !kernel().open_graphics)
+    if (!kernel().open_graphics || !caps().clears_window)
         return 0;
     dev().clear();
     gclear_objs();
@@ -222,6 +230,14 @@ int ginit_plot(int device_class) {
 
 int gchk_graphics() {
     return kernel().open_graphics;
+}
+
+bool ginq_ws_pixels() {
+    return kernel().open_graphics && caps().pixels;
+}
+
+int ginq_ws_color() {
+    return kernel().open_graphics ? caps().color : GWS_COLOR_INDEXED;
 }
 
 bool gtype_is_WIN() {
@@ -312,7 +328,8 @@ const char *gget_prog_name() {
 int gset_win_title(const char *title) {
     kernel().win_title = std::string(title ? title : "").substr(0, 59);
     if (kernel().open_graphics)
-        dev().title_changed();
+        if (GksInteractive *w = window_services())
+            w->title_changed();
     return 0;
 }
 const char *gget_win_title() {
@@ -388,7 +405,7 @@ namespace {
 int segment_call(const char *function, GSegOp op, int n) {
     if (!require_open(function))
         return -1;
-    if (gtype_is_META()) {
+    if (caps().writes_calls) {
         dev().segment(op, n);
         return -1;
     }

@@ -2,8 +2,8 @@
 //
 // World -> NDC through the selected transformation's window and viewport; NDC -> device
 // through the workstation window and the device rectangle, which keeps the workstation
-// window's aspect ratio inside the workstation viewport. X11 pixels count y downwards and
-// are clamped to the 16-bit coordinate range; paper units count y upwards.
+// window's aspect ratio inside the workstation viewport. Pixels count y downwards and are
+// clamped to the 16-bit coordinate range of X11; paper units count y upwards.
 #include <algorithm>
 #include <cmath>
 
@@ -75,7 +75,7 @@ void select(int n) {
 namespace gks::detail {
 
 DPoint to_device(float x, float y) {
-    if (gtype_is_WIN_PIX())
+    if (caps().pixels)
         return {xW_p(x), yW_p(y)};
     return {xW_ps(x), yW_ps(y)};
 }
@@ -343,7 +343,7 @@ int gpts_in_win(int n, const float *pts) {
 
 int gget_xviewport(int *rect) {
     const auto &k = kernel();
-    if (gtype_is_WIN_PIX()) {
+    if (caps().pixels) {
         rect[0] = k.clip_x;
         rect[1] = k.clip_y;
         rect[2] = k.clip_w;
@@ -359,7 +359,7 @@ int gget_xviewport(int *rect) {
 
 int gget_gviewport(float *rect) {
     const auto &k = kernel();
-    if (gtype_is_WIN_PIX()) {
+    if (caps().pixels) {
         float x = xNDC_p(k.cur_vp.xmin), y = yNDC_p(k.cur_vp.ymax);
         rect[0] = x;
         rect[1] = y;

@@ -4,7 +4,10 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <numbers>
+#include <span>
+#include <strings.h>
 #include <vector>
 
 #include "base/files.h"
@@ -13,6 +16,7 @@
 #include "base/resrc.h"
 #include "base/system.h"
 #include "gks/gks.h"
+#include "gks/gks_device.h"
 
 namespace {
 
@@ -66,6 +70,38 @@ std::vector<float> rect_points(float x1, float y1, float x2, float y2) {
     return {x1, y1, x2, y1, x2, y2, x1, y2, x1, y1};
 }
 
+const char *first_set(std::span<const char *const> names) {
+    for (const char *n : names) {
+        if (!n)
+            break;
+        if (const char *v = std::getenv(n); v && *v)
+            return v;
+    }
+    return nullptr;
+}
+
+// What a device may not look up itself: the device asked for ("zorprint" turns PostScript
+// into HP-GL), the "geometry" resource or the device's geometry variable, and the output
+// name from the device's environment variable.
+GksOpenArgs open_args(const char *connection, int type) {
+    GksOpenArgs args;
+    if (type == GWS_PS) {
+        const char *p = std::getenv("zorprint");
+        if (p && strcasecmp(p, "hpgl") == 0)
+            type = GWS_HPGL;
+    }
+    args.type = type;
+    args.connection = connection ? connection : "";
+    const GksDeviceEntry *e = gks_find_entry(type);
+    const char *g = RES_get("geometry");
+    if ((!g || !*g) && e)
+        g = first_set(e->geometry_env);
+    args.geometry = g ? g : "";
+    if (const char *o = e ? first_set(e->output_env) : nullptr)
+        args.output = o;
+    return args;
+}
+
 } // namespace
 
 int gdevice_setup(const char *text, std::string *rest) {
@@ -110,7 +146,8 @@ int GPH_setup(int ws_id, int type, float *panel, float aspect) {
     GPH_set_win_title();
     CLR_read_table(nullptr);
     RES_getval("draw", nullptr, RES_DRAW_LIST); // sets the draw flags
-    GPH_begin(ws_id, connection.c_str(), ws_type);
+    if (GPH_begin(ws_id, connection.c_str(), ws_type) != 0)
+        return -1;
     return GPH_reset(ws_id, type, panel, aspect);
 }
 
@@ -124,18 +161,20 @@ int GPH_begin(int /*ws_id*/, const char *connection, int type) {
         type = RES_set_device(answer.c_str());
         FLAG_set(FLAG_DEVICE, type);
     }
+    GksOpenArgs args = open_args(connection, type);
     if (!s.open) {
         if (gopen_gks(nullptr) != 0) {
             MESS_print(MESS_ERROR, "GPH_begin: Error opening Kernel System\n");
-            ZOR_exit(4);
+            return -1;
         }
-        if (gopen_ws(1, connection, type) != 0) {
+        if (gopen_ws_args(args) != 0) {
             MESS_print(MESS_ERROR, "GPH_begin: Error opening workstation\n");
-            ZOR_exit(4);
+            gclose_gks();
+            return -1;
         }
     }
     s.open = true;
-    s.act_type = type;
+    s.act_type = args.type;
     return 0;
 }
 

@@ -11,7 +11,14 @@
 
 #include "gks/colors.h"
 
+// Titles, colour table and draw flags, then GPH_begin and GPH_reset; -1 when GPH_begin
+// fails.
 int GPH_setup(int ws_id, int type, float *panel, float aspect);
+// Opens the kernel and the workstation unless open. The plotting layer resolves what a
+// device may not look up itself: the "geometry" resource (else the device's geometry
+// variable), the output name from the device's environment variable, and "zorprint"
+// (hpgl) turning PostScript into HP-GL. 0, or -1 after "GPH_begin: Error opening
+// Kernel System" or "... workstation" at level 48; the program then ends with status 4.
 int GPH_begin(int ws_id, const char *connection, int type);
 int GPH_end(int ws_id);
 int GPH_reset(int ws_id, int type, float *panel, float aspect);

@@ -1,10 +1,10 @@
 // Colour enhancement, infrared scales and the colour bar.
 //
 // Bins carry colour-table indices; an index + 1000 marks a bin made by a colour
-// range (ramp flag). On a grey PostScript workstation each bin's value is the grey
-// level of its colour and counts inside two neighbouring ramp bins are interpolated,
-// so ramps print as smooth grey wedges. The per-count tables are what colouring
-// reads; they survive a failed set-up (an unreadable enhancement file).
+// range (ramp flag). On a workstation that writes grey levels each bin's value is the
+// grey level of its colour and counts inside two neighbouring ramp bins are
+// interpolated, so ramps print as smooth grey wedges. The per-count tables are what
+// colouring reads; they survive a failed set-up (an unreadable enhancement file).
 
 #include "sat/sat_color.h"
 
@@ -32,11 +32,6 @@
 #include "plot/plt_tool.h"
 #include "sat/dither.h"
 #include "sat/sat_tool.h"
-
-// The PostScript device tells whether it writes colour. It is looked up weakly so
-// that this module links without the PostScript device; without it PostScript
-// output counts as grey.
-bool gps_get_colorPS() __attribute__((weak));
 
 namespace {
 
@@ -109,10 +104,6 @@ int grey_of(int index) {
     if (CLR_get_rgb(index, &r, &g, &b) != 0)
         return 0;
     return trunc_to_int((0.9 * r + g + 0.8 * b) / 2.7 * 255.0);
-}
-
-bool postscript_in_colour() {
-    return gps_get_colorPS && gps_get_colorPS();
 }
 
 // One colour part: a colour name, or "first%Lsecond" (dithered). Completes a bin.
@@ -279,9 +270,11 @@ int SAT_decode_colors(const char *entry, int *count) {
 int SAT_color_setup() {
     ColorState &s = st();
     s.reset_bins();
-    const bool ps = PLT_get_work_type() == GWS_PS;
-    const bool ps_colour = ps && postscript_in_colour();
-    const bool ps_grey = ps && !ps_colour;
+    // Paper in colour takes the colours as they are; grey paper takes grey levels;
+    // windows and metafiles get dithering.
+    const int output = ginq_ws_color();
+    const bool ps_colour = output == GWS_COLOR_RGB;
+    const bool ps_grey = output == GWS_COLOR_GREY;
 
     int n = 0;
     std::vector<std::string> values;

@@ -378,7 +378,7 @@ void SAT_window_size(int *width, int *height) {
         int err = 0;
         float t[8] = {0, 1, 0, 1, 0, 1, 0, 1};
         ginq_norm_tran(2, &err, t);
-        if (gtype_is_WIN_PIX()) {
+        if (ginq_ws_pixels()) {
             // Pixel positions of both edges belong to the viewport.
             w = std::lround(xNDC_p(t[5]) - xNDC_p(t[4])) + 1;
             h = std::lround(yNDC_p(t[6]) - yNDC_p(t[7])) + 1;

@@ -6,6 +6,8 @@
 
 #include <cmath>
 
+#include "base/image.h"
+
 #include "recording_device.h"
 
 namespace {
@@ -337,6 +339,89 @@ TEST_F(GksTest, AspectFittingAndMaximalView) {
     ginq_disp_space_size(1, &err, &ds);
     EXPECT_FLOAT_EQ(ds.width, 299);
     EXPECT_EQ(ds.raster_height, 600);
+}
+
+// The kernel follows the capabilities a device reports, whatever its type: window
+// capabilities on type 4, metafile capabilities on type 1.
+TEST_F(GksTest, CapabilitiesNotTheTypeDecide) {
+    gopen_gks(nullptr);
+    gset_win_size(640, 512);
+    auto owned = std::make_unique<RecordingDevice>(GWS_PS, caps_of_type(GWS_WIN));
+    RecordingDevice *d = owned.get();
+    ASSERT_EQ(gopen_ws_device(std::move(owned)), 0);
+    EXPECT_TRUE(gtype_is_PS());
+    EXPECT_TRUE(ginq_ws_pixels());
+    EXPECT_TRUE(has(stderr_of([] { EXPECT_EQ(gset_line_colr_ind(5), -1); }),
+                    "color index not initialized"));
+    EXPECT_EQ(gset_marker_colr_ind(507), -1) << "507 is drawn as 1, which has no pixel";
+    gset_color_ind(1, 7);
+    EXPECT_EQ(gset_marker_colr_ind(507), 0);
+    EXPECT_EQ(gget_marker_colr(), 1);
+    EXPECT_EQ(gset_linewidth(0), 0);
+    EXPECT_FLOAT_EQ(gget_linewidth(), 0) << "zero is the thinnest line";
+    // Pixels count y downwards: NDC y 0.75 of a 511-pixel square is pixel row 127.75.
+    float p[2] = {0.25f, 0.75f};
+    gpolymarker(1, p);
+    ASSERT_FALSE(d->strokes.empty());
+    EXPECT_NEAR(d->strokes[0][0].y, 0.25f * 511, kTol);
+    int vp[4];
+    gget_xviewport(vp);
+    EXPECT_EQ(std::vector<int>(vp, vp + 4), std::vector<int>({0, 0, 512, 512}));
+    // The store records; clearing clears the window and the store.
+    EXPECT_EQ(gcreate_seg(3), 0);
+    EXPECT_FALSE(gget_objects().empty());
+    gclear_ws(1, 1);
+    EXPECT_EQ(d->window_clears, 1);
+    EXPECT_TRUE(gget_objects().empty());
+    gclose_ws(1);
+
+    gset_win_size(640, 512);
+    owned = std::make_unique<RecordingDevice>(GWS_WIN, caps_of_type(GWS_META));
+    d = owned.get();
+    ASSERT_EQ(gopen_ws_device(std::move(owned)), 0);
+    EXPECT_TRUE(gtype_is_WIN());
+    EXPECT_FALSE(ginq_ws_pixels());
+    EXPECT_EQ(gset_line_colr_ind(508), 0);
+    EXPECT_EQ(gget_line_colr(), 508) << "print colours are passed on";
+    EXPECT_EQ(gcreate_seg(3), -1) << "segments are written, not kept";
+    EXPECT_TRUE(gget_objects().empty());
+    float up[2] = {3, 4};
+    gset_char_up_vec(up);
+    gget_char_up_vec(up);
+    EXPECT_FLOAT_EQ(up[1], 4) << "the up vector is written as given";
+    gclear_ws(1, 1);
+    EXPECT_EQ(d->window_clears, 0);
+    gpolymarker(1, p);
+    EXPECT_NEAR(d->strokes[0][0].y, 0.75f * 511, kTol);
+}
+
+TEST_F(GksTest, ImagesGoToTheDeviceOrAreRefusedOncePerType) {
+    IMAGE im;
+    im.nx = im.ny = im.bytes_per_line = 2;
+    im.depth = 8;
+    im.data = {1, 2, 3, 4};
+    gopen_gks(nullptr);
+    EXPECT_TRUE(has(stderr_of([&] { EXPECT_EQ(gload_image(&im, 0, 0), -1); }),
+                    "gload_image: GKS not opened\n"));
+
+    auto *d = open(GWS_WIN);
+    d->takes_images = true;
+    // Placement relative to the viewport's corner is the device's: (x, y) arrive as given.
+    EXPECT_EQ(gload_image(&im, 5, -3), 0);
+    EXPECT_EQ(goverlay_image(&im, 7, -1, 2), 0);
+    EXPECT_EQ(gload_image(nullptr, 0, 0), -1);
+    using I = RecordingDevice::Image;
+    EXPECT_EQ(d->images, (std::vector<I>{{&im, 5, -3, -1}, {&im, -1, 2, 7}}));
+
+    d = open(GWS_PS);
+    std::string err = stderr_of([&] {
+        EXPECT_EQ(gload_image(&im, 0, 0), -1);
+        EXPECT_EQ(goverlay_image(&im, 1, 0, 0), -1);
+    });
+    EXPECT_EQ(err, "gload_image: images are not supported on workstation type 4\n");
+    open(GWS_META);
+    EXPECT_EQ(stderr_of([&] { goverlay_image(&im, 1, 0, 0); }),
+              "goverlay_image: images are not supported on workstation type 3\n");
 }
 
 TEST_F(GksTest, OpenAndCloseWorkstations) {

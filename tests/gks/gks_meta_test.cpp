@@ -178,38 +178,42 @@ TEST_F(MetaTest, BadMetafilesGiveAMessageAndNoCrash) {
         EXPECT_TRUE(has(err, m));
 }
 
+// Opened as the plotting layer opens it, which resolves the environment and resources.
 TEST_F(MetaTest, OpeningNamesAndOptions) {
-    gopen_gks(nullptr);
+    auto begin = [](const std::string &connection) {
+        return GPH_begin(1, connection.c_str(), GWS_META);
+    };
     std::string path = dir.file("pic.cgm");
-    ASSERT_EQ(gopen_ws(1, (path + ",cgm").c_str(), GWS_META), 0);
+    ASSERT_EQ(begin(path + ",cgm"), 0);
     EXPECT_EQ(gmeta_get_type(), GMETA_CGM);
     EXPECT_TRUE(gtype_is_META());
     EXPECT_EQ(gget_redraw(), 0);
     expect_geometry(1000, 800, 0, 0);
-    gclose_ws(1);
+    GPH_end(1);
     EXPECT_EQ(testsupport::read_file(path).substr(0, 2), std::string("\x00\x20", 2));
 
     // The environment names the file when the connection does not; "zor" selects text.
     std::string env_path = dir.file("env.meta");
     setenv("zormeta_out", env_path.c_str(), 1);
     RES_put("geometry", "5x4+1+2");
-    ASSERT_EQ(gopen_ws(1, ",zor", GWS_META), 0);
+    ASSERT_EQ(begin(",zor"), 0);
     unsetenv("zormeta_out");
     EXPECT_EQ(gmeta_get_type(), GMETA_TEXT);
     expect_geometry(500, 400, 100, 200);
-    gclose_ws(1);
+    GPH_end(1);
     EXPECT_EQ(testsupport::read_file(env_path).substr(0, 8), "ZORMETA\n");
 
     // A panel of a 2 x 2 grid: column 1, row 0 (top right).
     RES_put("geometry", "P2x2+1+0");
-    ASSERT_EQ(gopen_ws(1, dir.file("panel.meta").c_str(), GWS_META), 0);
+    ASSERT_EQ(begin(dir.file("panel.meta")), 0);
     expect_geometry(500, 400, 500, 400);
-    gclose_ws(1);
+    GPH_end(1);
 
     // A plain file in the way of the folder: the output cannot be created.
     std::string blocked = dir.write("plain", "x") + "/x.meta";
-    EXPECT_TRUE(has(stderr_of([&] { EXPECT_EQ(gopen_ws(1, blocked.c_str(), GWS_META), -1); }),
-                    "gopen_ws: unable to open metafile\n"));
+    std::string err = stderr_of([&] { EXPECT_EQ(begin(blocked), -1); });
+    EXPECT_TRUE(has(err, "gopen_ws: unable to open metafile\n"));
+    EXPECT_TRUE(has(err, "GPH_begin: Error opening workstation\n"));
 }
 
 std::string bytes(std::initializer_list<int> b) {

@@ -11,9 +11,10 @@ namespace {
 using testsupport::TempDir;
 
 // A window device that counts event polls and may start a nested redraw from one.
-class PollingDevice : public RecordingDevice {
+class PollingDevice : public RecordingDevice, public GksInteractive {
   public:
     PollingDevice() : RecordingDevice(GWS_WIN) {}
+    GksInteractive *interactive() override { return this; }
     void poll_events() override {
         ++polls;
         if (nest_on_poll) {
@@ -55,9 +56,7 @@ class StoreTest : public GksTest {
         gset_win_size(640, 512);
         auto d = std::make_unique<PollingDevice>();
         dev = d.get();
-        gset_redraw(1); // as the window device does when it opens
         ASSERT_EQ(gopen_ws_device(std::move(d)), 0);
-        gset_cache(1);
     }
     static std::vector<int> types() {
         std::vector<int> t;
@@ -168,15 +167,34 @@ TEST_F(StoreTest, EventsArePolledWhileRecordingAndReplaying) {
     EXPECT_EQ(std::count(printed.begin(), printed.end(), '\n'), 4 + 1000);
 }
 
-TEST_F(StoreTest, CallbacksAreReplayed) {
+TEST_F(StoreTest, CallbacksAreReplayedInOrderWithTheirArguments) {
+    static std::vector<std::pair<int, int>> calls; // (callback, argument)
+    calls.clear();
+    GRedrawFunc first = [](void *arg) { calls.push_back({1, *static_cast<int *>(arg)}); };
+    GRedrawFunc second = [](void *arg) { calls.push_back({2, *static_cast<int *>(arg)}); };
+    static int a = 10, b = 20;
     open_window();
-    static int calls = 0;
-    calls = 0;
-    gset_redraw_func([](void *arg) { calls += *static_cast<int *>(arg); }, &calls);
-    static int three = 3;
-    gset_redraw_func([](void *arg) { calls += *static_cast<int *>(arg); }, &three);
+    float p[4] = {0, 0, 1, 1};
+    ASSERT_EQ(gset_redraw_func(first, &a), 0);
+    gpolyline(2, p);
+    ASSERT_EQ(gset_redraw_func(second, &b), 0);
+    ASSERT_EQ(gset_redraw_func(first, &b), 0);
+    EXPECT_TRUE(calls.empty()) << "registering must not call";
+    const std::vector<std::pair<int, int>> once = {{1, 10}, {2, 20}, {1, 20}};
     gobj_redraw_plot();
-    EXPECT_EQ(calls, 3);
+    EXPECT_EQ(calls, once);
+    // A print replays them as well.
+    calls.clear();
+    setenv("METAOUT", dir.file("callbacks.meta").c_str(), 1);
+    ASSERT_EQ(gobj_print_meta(), 0);
+    EXPECT_EQ(calls, once);
+    // Not recording: refused, nothing kept.
+    gset_redraw(0);
+    EXPECT_EQ(gset_redraw_func(second, &a), -1);
+    gset_redraw(1);
+    calls.clear();
+    gobj_redraw_plot();
+    EXPECT_EQ(calls, once);
 }
 
 TEST_F(StoreTest, PrintingTheStoreWritesTheSameMetafileAsDrawingIntoOne) {

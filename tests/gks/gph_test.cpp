@@ -1,10 +1,7 @@
 // Plotting layer: set-up and teardown, panel and aspect fitting, attribute records, shapes.
 #include <gtest/gtest.h>
 
-#include <stdexcept>
-
 #include "base/flag.h"
-#include "base/system.h"
 #include "recording_device.h"
 
 namespace {
@@ -22,7 +19,6 @@ class GphTest : public GksTest {
     }
     void TearDown() override {
         unsetenv("SOURCE_DATE_EPOCH");
-        ZOR_set_exit_handler(nullptr);
         FLAG_reset_state();
         GksTest::TearDown();
     }
@@ -164,17 +160,25 @@ TEST_F(GphTest, SetupOpensAMetafileAndSendsTheColourTable) {
         EXPECT_TRUE(has(meta, record));
 }
 
-TEST_F(GphTest, OpeningFailuresEndTheProgramWithStatusFour) {
-    ZOR_set_exit_handler([](int status) { throw std::runtime_error(std::to_string(status)); });
-    std::string err = stderr_of([] {
-        try {
-            GPH_begin(1, "", 42);
-            ADD_FAILURE() << "no exit";
-        } catch (const std::runtime_error &e) {
-            EXPECT_STREQ(e.what(), "4");
-        }
+// A failed open is returned (the program's entry makes it exit status 4), and leaves
+// nothing open.
+TEST_F(GphTest, OpeningFailuresAreReturned) {
+    FLAG_set(FLAG_DEVICE, 42);
+    float panel[4] = {0.1f, 0.1f, 0.1f, 0.1f};
+    std::string err = stderr_of([&] {
+        EXPECT_EQ(GPH_begin(1, "", 42), -1);
+        EXPECT_EQ(GPH_setup(1, 0, panel, 0), -1);
     });
     EXPECT_TRUE(has(err, "GPH_begin: Error opening workstation\n"));
+    EXPECT_FALSE(GPH_is_open());
+    EXPECT_EQ(gchk_graphics(), 0);
+    // "zorprint" asks for HP-GL instead of PostScript.
+    setenv("zorprint", "HPGL", 1);
+    err = stderr_of([] { EXPECT_EQ(GPH_begin(1, "", GWS_PS), -1); });
+    unsetenv("zorprint");
+    if (!gks_find_device(GWS_HPGL)) {
+        EXPECT_TRUE(has(err, "workstation type 5 is not available"));
+    }
 }
 
 TEST_F(GphTest, DeviceStrings) {

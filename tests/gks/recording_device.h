@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "base/flag.h"
 #include "base/mess.h"
 #include "base/resrc.h"
 #include "gks/colors.h"
@@ -18,9 +19,21 @@
 #include "gks/gph.h"
 #include "support/test_support.h"
 
+// The capabilities the real device of a workstation type reports.
+inline GksCaps caps_of_type(int type) {
+    GksCaps c;
+    const bool window = type == GWS_WIN || type == GWS_PIX;
+    c.pixels = c.allocated_colors = c.server_fonts = c.shadows = window;
+    c.keeps_store = c.clears_window = type == GWS_WIN;
+    c.zero_width_thinnest = type != GWS_PS;
+    c.writes_calls = type == GWS_META;
+    return c;
+}
+
 class RecordingDevice : public GksDevice {
   public:
-    explicit RecordingDevice(int type) : type_(type) {}
+    explicit RecordingDevice(int type) : RecordingDevice(type, caps_of_type(type)) {}
+    RecordingDevice(int type, const GksCaps &caps) : type_(type) { caps_ = caps; }
     int ws_type() const override { return type_; }
     int device_class() const override {
         return type_ == GWS_META   ? GCLASS_META
@@ -28,9 +41,17 @@ class RecordingDevice : public GksDevice {
                : type_ == GWS_HPGL ? GCLASS_HPGL
                                    : GCLASS_X11;
     }
-    bool pixels() const { return type_ == GWS_WIN || type_ == GWS_PIX; }
+    void clear() override { ++window_clears; }
+    int image(const IMAGE &im, int x, int y, int transparent) override {
+        if (!takes_images)
+            return -1;
+        images.push_back({&im, x, y, transparent});
+        return 0;
+    }
     void attribute(GAttr a) override { attrs.push_back(a); }
-    int alloc_color(int index, const float *) override { return pixels() ? 1000 + index : -2; }
+    int alloc_color(int index, const float *) override {
+        return caps_.allocated_colors ? 1000 + index : -2;
+    }
     void clip(const GClip &c) override { clips.push_back(c); }
     int polyline(std::span<const GPoint> p) override {
         lines.emplace_back(p.begin(), p.end());
@@ -50,7 +71,6 @@ class RecordingDevice : public GksDevice {
         text_lines.emplace_back(p.begin(), p.end());
         text_shadow.push_back(in_shadow);
     }
-    bool shadow_capable() const override { return pixels(); }
     void shadow(bool on) override { in_shadow = on; }
     void select_tran(int n) override { selections.push_back(n); }
     int clear_region(const float *) override {
@@ -59,8 +79,17 @@ class RecordingDevice : public GksDevice {
     }
     void message(int, const std::string &s) override { messages.push_back(s); }
 
+    struct Image {
+        const IMAGE *image;
+        int x, y, transparent;
+        bool operator==(const Image &) const = default;
+    };
+
     int type_;
+    bool takes_images = false;
     bool in_shadow = false;
+    int window_clears = 0;
+    std::vector<Image> images;
     std::vector<GAttr> attrs;
     std::vector<GClip> clips;
     std::vector<std::vector<GPoint>> lines, fills, text_lines;
@@ -74,6 +103,7 @@ class RecordingDevice : public GksDevice {
 // Resets every module the kernel touches, before and after each test.
 inline void reset_graphics() {
     gks_reset_state();
+    FLAG_reset_state();
     gmeta_reset_state();
     CLR_reset_state();
     GPH_reset_state();

@@ -11,6 +11,7 @@
 #include "base/resrc.h"
 #include "gks/colors.h"
 #include "gks/gks.h"
+#include "gks/gks_device.h"
 #include "gks/gks_meta.h"
 #include "gks/gph.h"
 #include "plot/plt_tool.h"
@@ -222,9 +223,16 @@ TEST_F(SatColor, EnhancementFiles) {
     EXPECT_EQ(SAT_color_max(), 15);
 }
 
+// A paper device that writes grey levels.
+class GreyPaper final : public GksDevice {
+  public:
+    GreyPaper() { caps_.color = GWS_COLOR_GREY; }
+    int ws_type() const override { return GWS_PS; }
+    int device_class() const override { return GCLASS_PS; }
+};
+
 TEST_F(SatColor, GreyPostScriptValues) {
-    const float view[4] = {0.1f, 0.9f, 0.1f, 0.7f};
-    PLT_set_open_state(1, GWS_PS, view);
+    ASSERT_EQ(gopen_ws_device(std::make_unique<GreyPaper>()), 0);
     // Grey of a colour: truncate((0.9 r + g + 0.8 b) / 2.7 * 255).
     setup("red,green,blue,white");
     EXPECT_EQ(values({0, 64, 128, 255}), (V{85, 94, 75, 255}));

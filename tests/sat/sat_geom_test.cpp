@@ -120,6 +120,7 @@ bool read_gvar(IMAGE *im) {
 
 class PixelDevice : public GksDevice {
   public:
+    PixelDevice() { caps_.pixels = true; }
     int ws_type() const override { return GWS_WIN; }
     int device_class() const override { return GCLASS_X11; }
 };
