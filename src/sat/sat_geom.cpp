@@ -7,11 +7,10 @@
 // of the image), so its pixel coordinates are shifted by one here; AREA coordinate
 // lcor + i * lres is pixel row i, the same mapping the zoom hands back to the navigation.
 //
-// The projection module holds one current domain. A remap needs two (the output
-// domain to untransform plot points, the image's domain to place latitude-longitude
-// points), so the points of a row are navigated in batches: all untransforms with the
-// output domain current, then all forward transforms with the image's domain current,
-// which keeps the domain switches to a few per row instead of two per pixel.
+// A remap holds two projections side by side: the output domain's, to untransform
+// plot points, and the image's own, to place latitude-longitude points in its grid.
+// The points of a row are navigated in batches: all untransforms, then all
+// placements.
 
 #include "sat/sat_geom.h"
 
@@ -22,6 +21,7 @@
 #include <vector>
 
 #include "base/mess.h"
+#include "base/missing.h"
 #include "base/resrc.h"
 #include "gks/gks.h"
 #include "map/maptran.h"
@@ -30,14 +30,13 @@
 
 namespace {
 
-constexpr float kMiss = -9999.0f;
 constexpr int kDefaultWidth = 640;
 constexpr int kDefaultHeight = 427;
 // Largest remap or zoom output accepted (bytes).
 constexpr int64_t kMaxOutPixels = int64_t{1} << 28;
 
 bool missing(float v) {
-    return v == kMiss;
+    return is_missing(v);
 }
 bool is_map_proj(int proj) {
     return proj >= 1 && proj <= 9;
@@ -163,15 +162,16 @@ uint8_t sample(const Pixels &px, float row, float col, bool pix_ave, const CutCl
 class Remapper {
   public:
     Remapper(const IMAGE &image, const DOMAIN &out, const Pixels &px, const SAT_PARAMS &p)
-        : out_(out), img_(image.domain), px_(px), pix_ave_(p.pix_ave != 0), cut_(cut_classes(p)),
-          min_lon_(p.min_lon), max_lon_(p.max_lon) {
+        : out_(out), px_(px), pix_ave_(p.pix_ave != 0), cut_(cut_classes(p)), min_lon_(p.min_lon),
+          max_lon_(p.max_lon), out_proj_(out) {
         // With no satellite navigation installed, "tran_sat" falls back to the
         // image's own domain rather than to a navigation that places nothing.
         use_area_ = p.tran_sat != 0 && AREA_get_image_type() != AREA_NAV_NONE;
-        img_ok_ = domain_usable(img_);
-        make_current(kOut);
+        img_ok_ = domain_usable(image.domain);
+        if (img_ok_)
+            img_proj_ = MapProjection(image.domain);
         float lim[4];
-        MAP_get_limits(lim);
+        out_proj_.limits(lim);
         xmin_ = lim[0];
         xmax_ = lim[1];
         ymax_ = lim[3];
@@ -257,27 +257,17 @@ class Remapper {
     }
 
   private:
-    static constexpr int kOut = 1, kImage = 2;
-
-    void make_current(int which) {
-        if (current_ == which)
-            return;
-        MAP_domain(which == kOut ? &out_ : &img_);
-        current_ = which;
-    }
-
     // lat_/lon_ of the points (xs_[k], y), k < n, in the output domain, with the
     // longitude limits applied (a point outside them gets a missing latitude).
     void untransform(int n, float y) {
-        make_current(kOut);
         for (int k = 0; k < n; ++k) {
-            float lat = kMiss, lon = kMiss;
-            MAP_untran(&lat, &lon, xs_[k], y);
+            float lat = MISSING_F, lon = MISSING_F;
+            out_proj_.untran(&lat, &lon, xs_[k], y);
             if (!missing(lat) && !missing(lon)) {
                 if (!missing(min_lon_) && lon < min_lon_ && out_.clon - lon < 180.0f)
-                    lat = kMiss;
+                    lat = MISSING_F;
                 else if (!missing(max_lon_) && lon > max_lon_ && lon - out_.clon < 180.0f)
-                    lat = kMiss;
+                    lat = MISSING_F;
             }
             lat_[k] = lat;
             lon_[k] = lon;
@@ -287,17 +277,16 @@ class Remapper {
     // rows_/cols_ of lat_/lon_ in the image's own domain (grid positions).
     void place_in_domain(int n) {
         if (!img_ok_) {
-            std::fill_n(rows_.begin(), n, kMiss);
-            std::fill_n(cols_.begin(), n, kMiss);
+            std::fill_n(rows_.begin(), n, MISSING_F);
+            std::fill_n(cols_.begin(), n, MISSING_F);
             return;
         }
-        make_current(kImage);
         for (int k = 0; k < n; ++k) {
-            float x = kMiss, y = kMiss, gx = kMiss, gy = kMiss;
+            float x = MISSING_F, y = MISSING_F, gx = MISSING_F, gy = MISSING_F;
             if (!missing(lat_[k])) {
-                MAP_tran(&x, &y, lat_[k], lon_[k]);
+                img_proj_.tran(&x, &y, lat_[k], lon_[k]);
                 if (!missing(x))
-                    MAP_grid_untran(&gx, &gy, x, y);
+                    img_proj_.grid_untran(&gx, &gy, x, y);
             }
             rows_[k] = gy;
             cols_[k] = gx;
@@ -307,8 +296,8 @@ class Remapper {
     // rows_/cols_ of lat_/lon_ through the satellite navigation.
     void place_by_navigation(int n) {
         for (int k = 0; k < n; ++k) {
-            float lat = lat_[k], lon = lon_[k], line = kMiss, elem = kMiss;
-            rows_[k] = cols_[k] = kMiss;
+            float lat = lat_[k], lon = lon_[k], line = MISSING_F, elem = MISSING_F;
+            rows_[k] = cols_[k] = MISSING_F;
             if (missing(lat) || AREA_tran(2, &lat, &lon, &line, &elem) != 0 || missing(line) ||
                 missing(elem))
                 continue;
@@ -326,13 +315,13 @@ class Remapper {
             place_in_domain(n);
     }
 
-    DOMAIN out_, img_;
+    DOMAIN out_;
     Pixels px_;
     bool pix_ave_;
     CutClasses cut_;
     float min_lon_, max_lon_;
+    MapProjection out_proj_, img_proj_;
     bool use_area_ = false, img_ok_ = false;
-    int current_ = 0;
     float xmin_ = 0, xmax_ = 0, ymax_ = 0;
     std::vector<float> lat_, lon_, xs_, rows_, cols_;
     std::vector<int> own_;
@@ -359,7 +348,7 @@ void position_to_area(float row, float col, float *line, float *elem) {
 }
 
 bool area_to_position(float lat, float lon, float *row, float *col) {
-    float line = kMiss, elem = kMiss;
+    float line = MISSING_F, elem = MISSING_F;
     if (AREA_tran(2, &lat, &lon, &line, &elem) != 0 || missing(line) || missing(elem))
         return false;
     AREA_line_elem(2, &line, &elem, &line, &elem);
@@ -508,7 +497,7 @@ int SAT_zoom_image(IMAGE *image, float clat, float clon, float f) {
         } else {
             if (centred)
                 MESS_print(MESS_WARN, "SAT_zoom_image: the centre is not on the image\n");
-            float line = 0, elem = 0, lat = kMiss, lon = kMiss;
+            float line = 0, elem = 0, lat = MISSING_F, lon = MISSING_F;
             position_to_area(float(half_h), float(half_w), &line, &elem);
             if (AREA_tran(1, &lat, &lon, &line, &elem) == 0 && !missing(lat)) {
                 dom.clat = lat;
@@ -524,12 +513,15 @@ int SAT_zoom_image(IMAGE *image, float clat, float clon, float f) {
         image->res_y /= f;
         image->res_x /= f;
     } else if (is_map_proj(dom.proj)) {
+        // Like the remap, the zoom leaves a domain current: the image's, as it
+        // was before the zoom.
         MAP_domain(&dom);
-        float x = kMiss, y = kMiss, gx = kMiss, gy = kMiss;
+        const MapProjection proj(dom);
+        float x = MISSING_F, y = MISSING_F, gx = MISSING_F, gy = MISSING_F;
         if (centred) {
-            MAP_tran(&x, &y, clat, clon);
+            proj.tran(&x, &y, clat, clon);
             if (!missing(x))
-                MAP_grid_untran(&gx, &gy, x, y);
+                proj.grid_untran(&gx, &gy, x, y);
         }
         if (centred && !missing(gx) && std::isfinite(gx) && std::isfinite(gy)) {
             col0 = gx - half_w;
@@ -539,10 +531,10 @@ int SAT_zoom_image(IMAGE *image, float clat, float clon, float f) {
         } else {
             if (centred)
                 MESS_print(MESS_WARN, "SAT_zoom_image: the centre is not on the image\n");
-            float lat = kMiss, lon = kMiss;
-            MAP_grid_tran(&x, &y, float(half_w), float(half_h));
+            float lat = MISSING_F, lon = MISSING_F;
+            proj.grid_tran(&x, &y, float(half_w), float(half_h));
             if (!missing(x))
-                MAP_untran(&lat, &lon, x, y);
+                proj.untran(&lat, &lon, x, y);
             if (!missing(lat)) {
                 dom.clat = lat;
                 dom.clon = lon;
@@ -607,11 +599,14 @@ int SAT_image_setup(IMAGE *image, DOMAIN *plot_domain) {
     d.dx = id.dx;
     d.dy = id.dy;
     if (is_map_proj(id.proj)) {
+        // The image's domain is left current: the map layers under the data are
+        // drawn in it.
         MAP_domain(&id);
-        float x = kMiss, y = kMiss, lat = kMiss, lon = kMiss;
-        MAP_grid_tran(&x, &y, (w - 1) * 0.5f, (h - 1) * 0.5f);
+        const MapProjection proj(id);
+        float x = MISSING_F, y = MISSING_F, lat = MISSING_F, lon = MISSING_F;
+        proj.grid_tran(&x, &y, (w - 1) * 0.5f, (h - 1) * 0.5f);
         if (!missing(x))
-            MAP_untran(&lat, &lon, x, y);
+            proj.untran(&lat, &lon, x, y);
         d.clat = lat;
         d.clon = lon;
     }
