@@ -32,13 +32,16 @@ inline constexpr int CTY_MAX_EXPECTED = 4000; // cap of the expected station cou
 // database), else name, else "sao.cty", relative names under "file_path".
 // count receives the expected number of stations (file size / 59, 1..4000).
 // Returns an empty pointer (the -1 of the procedural interface) on failure.
-FilePtr CTY_open_file(const char *name, int *count);
+// name_from_data: name was read from inside a data file, so it must name a
+// regular file (FILE_open_data), never a command or a device.
+FilePtr CTY_open_file(const char *name, int *count, bool name_from_data = false);
 // Reads one station line; 1 when it holds all ten fields, else 0.
 int CTY_parse_line(const std::string &line, CTY_REC *rec);
 // True when the station carries an identifier.
 bool CTY_has_id(const CTY_REC &rec);
 // Searches the city file from its start for a station whose identifier or name
 // equals id (case-insensitive) or whose WMO number "%05d" equals id; 1 found.
-int CTY_get(const char *file, const char *id, CTY_REC *rec);
+int CTY_get(const char *file, const char *id, CTY_REC *rec, bool file_from_data = false);
 // Latitude and longitude of station id; 1, or 0 when not found.
-int CTY_get_loc(const char *file, const char *id, float *lat, float *lon);
+int CTY_get_loc(const char *file, const char *id, float *lat, float *lon,
+                bool file_from_data = false);
