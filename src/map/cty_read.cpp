@@ -116,7 +116,7 @@ int CTY_parse_line(const std::string &line, CTY_REC *rec) {
         !read_float(w[7], &r.elev) || !read_int(w[8], &r.wmo) || !read_int(w[9], &r.last))
         return 0;
     if (r.elev > 9000.0f)
-        r.elev = -9999.0f;
+        r.elev = MISSING_F;
     *rec = std::move(r);
     return 1;
 }

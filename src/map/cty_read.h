@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/files.h"
+#include "base/missing.h"
 
 // One station of the city file (full form). Texts are cut to the lengths the
 // file format allows.
@@ -14,15 +15,15 @@ struct CTY_REC {
     std::string state;   // 2 characters
     std::string country; // 2 characters; "B_" marks a buoy
     std::string id;      // at most 9 characters; "-" as second character: none
-    int prior = -9999;   // plotting priority, one digit
+    int prior = MISSING; // plotting priority, one digit
     char mark1 = ' ';    // '*' before the priority digit, else blank
     char mark2 = ' ';    // '*' after the priority digit, else blank
-    float lat = -9999.0f;
-    float lon = -9999.0f;  // west negative
-    float elev = -9999.0f; // metres; missing when the file says more than 9000
-    int wmo = 99999;       // 99999 when none
-    int last = 0;          // last field of the line, kept as read
-    void *data = nullptr;  // extra data attached while loading (not owned)
+    float lat = MISSING_F;
+    float lon = MISSING_F;  // west negative
+    float elev = MISSING_F; // metres; missing when the file says more than 9000
+    int wmo = 99999;        // 99999 when none
+    int last = 0;           // last field of the line, kept as read
+    void *data = nullptr;   // extra data attached while loading (not owned)
 };
 
 inline constexpr int CTY_LINE_SIZE = 59;      // typical bytes per station line

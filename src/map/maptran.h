@@ -11,6 +11,7 @@
 
 #include <memory>
 
+#include "base/missing.h"
 #include "map/region.h"
 
 namespace map_detail {

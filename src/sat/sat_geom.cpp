@@ -35,14 +35,11 @@ constexpr int kDefaultHeight = 427;
 // Largest remap or zoom output accepted (bytes).
 constexpr int64_t kMaxOutPixels = int64_t{1} << 28;
 
-bool missing(float v) {
-    return is_missing(v);
-}
 bool is_map_proj(int proj) {
     return proj >= 1 && proj <= 9;
 }
 bool usable_step(float v) {
-    return std::isfinite(v) && v != 0.0f && !missing(v);
+    return std::isfinite(v) && v != 0.0f && !is_missing(v);
 }
 
 int clamp_side(long v) {
@@ -189,8 +186,8 @@ class Remapper {
 
     // Whether a domain can place latitude-longitude points in its grid.
     static bool domain_usable(const DOMAIN &d) {
-        return is_map_proj(d.proj) && usable_step(d.dx) && usable_step(d.dy) && !missing(d.clat) &&
-               !missing(d.clon) && d.nx > 0 && d.ny > 0;
+        return is_map_proj(d.proj) && usable_step(d.dx) && usable_step(d.dy) &&
+               !is_missing(d.clat) && !is_missing(d.clon) && d.nx > 0 && d.ny > 0;
     }
 
     // Exact mode: every pixel through the image's own domain.
@@ -227,7 +224,7 @@ class Remapper {
         node_cl_.assign(cols_.begin(), cols_.begin() + nodes);
         node_ok_.resize(nodes);
         for (int k = 0; k < nodes; ++k)
-            node_ok_[k] = !missing(lat_[k]) && std::isfinite(node_row_[k]) &&
+            node_ok_[k] = !is_missing(lat_[k]) && std::isfinite(node_row_[k]) &&
                           std::isfinite(node_cl_[k]) && node_row_[k] >= 0 && node_cl_[k] >= 0;
 
         int own = 0;
@@ -263,10 +260,10 @@ class Remapper {
         for (int k = 0; k < n; ++k) {
             float lat = MISSING_F, lon = MISSING_F;
             out_proj_.untran(&lat, &lon, xs_[k], y);
-            if (!missing(lat) && !missing(lon)) {
-                if (!missing(min_lon_) && lon < min_lon_ && out_.clon - lon < 180.0f)
+            if (!is_missing(lat) && !is_missing(lon)) {
+                if (!is_missing(min_lon_) && lon < min_lon_ && out_.clon - lon < 180.0f)
                     lat = MISSING_F;
-                else if (!missing(max_lon_) && lon > max_lon_ && lon - out_.clon < 180.0f)
+                else if (!is_missing(max_lon_) && lon > max_lon_ && lon - out_.clon < 180.0f)
                     lat = MISSING_F;
             }
             lat_[k] = lat;
@@ -283,9 +280,9 @@ class Remapper {
         }
         for (int k = 0; k < n; ++k) {
             float x = MISSING_F, y = MISSING_F, gx = MISSING_F, gy = MISSING_F;
-            if (!missing(lat_[k])) {
+            if (!is_missing(lat_[k])) {
                 img_proj_.tran(&x, &y, lat_[k], lon_[k]);
-                if (!missing(x))
+                if (!is_missing(x))
                     img_proj_.grid_untran(&gx, &gy, x, y);
             }
             rows_[k] = gy;
@@ -298,8 +295,8 @@ class Remapper {
         for (int k = 0; k < n; ++k) {
             float lat = lat_[k], lon = lon_[k], line = MISSING_F, elem = MISSING_F;
             rows_[k] = cols_[k] = MISSING_F;
-            if (missing(lat) || AREA_tran(2, &lat, &lon, &line, &elem) != 0 || missing(line) ||
-                missing(elem))
+            if (is_missing(lat) || AREA_tran(2, &lat, &lon, &line, &elem) != 0 ||
+                is_missing(line) || is_missing(elem))
                 continue;
             AREA_line_elem(2, &line, &elem, &line, &elem);
             rows_[k] = line - 1.0f;
@@ -349,7 +346,7 @@ void position_to_area(float row, float col, float *line, float *elem) {
 
 bool area_to_position(float lat, float lon, float *row, float *col) {
     float line = MISSING_F, elem = MISSING_F;
-    if (AREA_tran(2, &lat, &lon, &line, &elem) != 0 || missing(line) || missing(elem))
+    if (AREA_tran(2, &lat, &lon, &line, &elem) != 0 || is_missing(line) || is_missing(elem))
         return false;
     AREA_line_elem(2, &line, &elem, &line, &elem);
     *row = line - 1.0f;
@@ -392,7 +389,7 @@ int SAT_domain_image(DOMAIN *domain) {
     if (!domain || !is_map_proj(domain->proj))
         return 0;
     if (domain->nx <= 1 || domain->ny <= 1 || !usable_step(domain->dx) ||
-        !usable_step(domain->dy) || missing(domain->clat) || missing(domain->clon)) {
+        !usable_step(domain->dy) || is_missing(domain->clat) || is_missing(domain->clon)) {
         MESS_print(MESS_WARN, "SAT_domain_image: the domain has no grid to complete\n");
         return 0;
     }
@@ -414,10 +411,10 @@ int SAT_remap_image(IMAGE *image, const DOMAIN *domain) {
     MESS_print(MESS_MESS, "Remapping image...\n");
     MESS_print(MESS_OUT2, "New domain: ");
     DOM_print(MESS_OUT1, domain);
-    if (domain->proj == -9999)
+    if (domain->proj == MISSING)
         return 0;
     if (!is_map_proj(domain->proj) || !usable_step(domain->dx) || !usable_step(domain->dy) ||
-        missing(domain->clat) || missing(domain->clon)) {
+        is_missing(domain->clat) || is_missing(domain->clon)) {
         MESS_print(MESS_WARN, "SAT_remap_image: the domain cannot be remapped onto\n");
         return 0;
     }
@@ -428,7 +425,7 @@ int SAT_remap_image(IMAGE *image, const DOMAIN *domain) {
         return 0;
 
     DOMAIN out = *domain;
-    if (missing(out.param[1]))
+    if (is_missing(out.param[1]))
         out.param[1] = out.clon;
     const SAT_PARAMS &p = SAT_params();
     std::vector<uint8_t> data(size_t(out.nx) * size_t(out.ny), 0);
@@ -485,7 +482,7 @@ int SAT_zoom_image(IMAGE *image, float clat, float clon, float f) {
     const double half_w = (nw - 1) * 0.5 * inv, half_h = (nh - 1) * 0.5 * inv;
     double row0 = 0, col0 = 0;
     DOMAIN dom = image->domain;
-    const bool centred = !missing(clat);
+    const bool centred = !is_missing(clat);
     const SAT_PARAMS &p = SAT_params();
     if (image->source == SAT_IN_AREA && dom.proj == 9 && p.tran_sat) {
         float row = 0, col = 0;
@@ -499,7 +496,7 @@ int SAT_zoom_image(IMAGE *image, float clat, float clon, float f) {
                 MESS_print(MESS_WARN, "SAT_zoom_image: the centre is not on the image\n");
             float line = 0, elem = 0, lat = MISSING_F, lon = MISSING_F;
             position_to_area(float(half_h), float(half_w), &line, &elem);
-            if (AREA_tran(1, &lat, &lon, &line, &elem) == 0 && !missing(lat)) {
+            if (AREA_tran(1, &lat, &lon, &line, &elem) == 0 && !is_missing(lat)) {
                 dom.clat = lat;
                 dom.clon = lon;
             }
@@ -520,10 +517,10 @@ int SAT_zoom_image(IMAGE *image, float clat, float clon, float f) {
         float x = MISSING_F, y = MISSING_F, gx = MISSING_F, gy = MISSING_F;
         if (centred) {
             proj.tran(&x, &y, clat, clon);
-            if (!missing(x))
+            if (!is_missing(x))
                 proj.grid_untran(&gx, &gy, x, y);
         }
-        if (centred && !missing(gx) && std::isfinite(gx) && std::isfinite(gy)) {
+        if (centred && !is_missing(gx) && std::isfinite(gx) && std::isfinite(gy)) {
             col0 = gx - half_w;
             row0 = gy - half_h;
             dom.clat = clat;
@@ -533,9 +530,9 @@ int SAT_zoom_image(IMAGE *image, float clat, float clon, float f) {
                 MESS_print(MESS_WARN, "SAT_zoom_image: the centre is not on the image\n");
             float lat = MISSING_F, lon = MISSING_F;
             proj.grid_tran(&x, &y, float(half_w), float(half_h));
-            if (!missing(x))
+            if (!is_missing(x))
                 proj.untran(&lat, &lon, x, y);
-            if (!missing(lat)) {
+            if (!is_missing(lat)) {
                 dom.clat = lat;
                 dom.clon = lon;
             }
@@ -543,9 +540,9 @@ int SAT_zoom_image(IMAGE *image, float clat, float clon, float f) {
     }
     dom.nx = nw;
     dom.ny = nh;
-    if (!missing(dom.dx))
+    if (!is_missing(dom.dx))
         dom.dx /= f;
-    if (!missing(dom.dy))
+    if (!is_missing(dom.dy))
         dom.dy /= f;
     MESS_print(MESS_OUT3, "Zoomed image domain: ");
     DOM_print(MESS_OUT3, &dom);
@@ -605,7 +602,7 @@ int SAT_image_setup(IMAGE *image, DOMAIN *plot_domain) {
         const MapProjection proj(id);
         float x = MISSING_F, y = MISSING_F, lat = MISSING_F, lon = MISSING_F;
         proj.grid_tran(&x, &y, (w - 1) * 0.5f, (h - 1) * 0.5f);
-        if (!missing(x))
+        if (!is_missing(x))
             proj.untran(&lat, &lon, x, y);
         d.clat = lat;
         d.clon = lon;
