@@ -29,7 +29,6 @@
 #include "base/mess.h"
 #include "base/string.h"
 #include "base/system.h"
-#include "map/region.h"
 
 namespace {
 
@@ -891,9 +890,7 @@ int RES_conv_data(const char *value, void *dest, int kind) {
         return 1;
     case RES_REGION_KIND:
     case RES_DOMAIN_KIND:
-        if (value)
-            DOM_decode(value, static_cast<DOMAIN *>(dest));
-        return 1;
+        return 0; // domains are decoded above this layer (DOM_decode_option)
     case RES_LIST: {
         auto *out = static_cast<std::vector<std::string> *>(dest);
         int n = 0;

@@ -76,14 +76,14 @@ enum RES_kind : int {
     RES_DRAW_LIST = 10,
     RES_CURRENT_REQ = 11,
     RES_HOUR_SPEC = 12,
-    RES_REGION_KIND = 13, // dest is a DOMAIN*
+    RES_REGION_KIND = 13, // not converted here: see DOM_decode_option
     RES_NAME_CONV_KIND = 14,
     RES_INGESTOR = 15,
     RES_FILE_PARAM_KIND = 16,
     RES_DEVICE_KIND = 17, // dest is a std::string* (device name)
     RES_PLOT_TYPE_KIND = 18,
     RES_INT32 = 19,
-    RES_DOMAIN_KIND = 20, // dest is a DOMAIN*
+    RES_DOMAIN_KIND = 20, // not converted here: see DOM_decode_option
     RES_LIST = 21,        // dest is a std::vector<std::string>*
     RES_BATCH_KIND = 22,
     RES_HELP_KIND = 23,

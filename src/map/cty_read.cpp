@@ -18,6 +18,9 @@
 
 namespace {
 
+// A station line is about 60 characters; longer ones are cut, not stored whole.
+constexpr size_t kMaxLine = 1000;
+
 // Whole word as a finite float / an int; false for anything else.
 bool read_float(const std::string &w, float *v) {
     const char *b = w.data();
@@ -62,24 +65,30 @@ std::string cut(const std::string &s, size_t n) {
 
 } // namespace
 
-FilePtr CTY_open_file(const char *name, int *count) {
+FilePtr CTY_open_file(const char *name, int *count, bool name_from_data) {
     if (count)
         *count = 0;
     std::string file;
+    bool data = false; // the name came from a data file
     const char *res = RES_get("city_file");
     if (res && *res) {
         if (str_equal_nocase(res, "none"))
             return nullptr;
         file = res;
+    } else if (name && *name) {
+        file = name;
+        data = name_from_data;
     } else {
-        file = (name && *name) ? name : "sao.cty";
+        file = "sao.cty";
     }
     std::string path = file;
     const char *dir = RES_get("file_path");
-    if (dir && *dir)
+    if (data)
+        path = FILE_find_on_path(file);
+    else if (dir && *dir)
         FILE_add_path(dir, file.c_str(), &path);
 
-    FilePtr f = FILE_open(path.c_str(), "r");
+    FilePtr f = data ? FILE_open_data(path.c_str()) : FILE_open(path.c_str(), "r");
     if (!f) {
         MESS_print(MESS_WARN, "CTY_open_file: Database file not found: %s\n", path.c_str());
         return nullptr;
@@ -107,7 +116,7 @@ int CTY_parse_line(const std::string &line, CTY_REC *rec) {
         !read_float(w[7], &r.elev) || !read_int(w[8], &r.wmo) || !read_int(w[9], &r.last))
         return 0;
     if (r.elev > 9000.0f)
-        r.elev = -9999.0f;
+        r.elev = MISSING_F;
     *rec = std::move(r);
     return 1;
 }
@@ -116,17 +125,17 @@ bool CTY_has_id(const CTY_REC &rec) {
     return !rec.id.empty() && !(rec.id.size() > 1 && rec.id[1] == '-');
 }
 
-int CTY_get(const char *file, const char *id, CTY_REC *rec) {
+int CTY_get(const char *file, const char *id, CTY_REC *rec, bool file_from_data) {
     if (!id || !*id)
         return 0;
-    FilePtr f = CTY_open_file(file, nullptr);
+    FilePtr f = CTY_open_file(file, nullptr, file_from_data);
     if (!f)
         return 0;
     MESS_print(MESS_MESS, "Searching the city database file for: %s ...\n", id);
     std::string want(id);
     std::string line;
     CTY_REC r;
-    while (str_read_line(f.get(), line, std::string::npos, false)) {
+    while (str_read_line(f.get(), line, kMaxLine, false)) {
         if (!CTY_parse_line(line, &r))
             continue;
         bool hit = (CTY_has_id(r) && str_equal_nocase(r.id, want)) ||
@@ -141,9 +150,9 @@ int CTY_get(const char *file, const char *id, CTY_REC *rec) {
     return 0;
 }
 
-int CTY_get_loc(const char *file, const char *id, float *lat, float *lon) {
+int CTY_get_loc(const char *file, const char *id, float *lat, float *lon, bool file_from_data) {
     CTY_REC r;
-    if (!CTY_get(file, id, &r))
+    if (!CTY_get(file, id, &r, file_from_data))
         return 0;
     if (lat)
         *lat = r.lat;

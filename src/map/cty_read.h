@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/files.h"
+#include "base/missing.h"
 
 // One station of the city file (full form). Texts are cut to the lengths the
 // file format allows.
@@ -14,15 +15,15 @@ struct CTY_REC {
     std::string state;   // 2 characters
     std::string country; // 2 characters; "B_" marks a buoy
     std::string id;      // at most 9 characters; "-" as second character: none
-    int prior = -9999;   // plotting priority, one digit
+    int prior = MISSING; // plotting priority, one digit
     char mark1 = ' ';    // '*' before the priority digit, else blank
     char mark2 = ' ';    // '*' after the priority digit, else blank
-    float lat = -9999.0f;
-    float lon = -9999.0f;  // west negative
-    float elev = -9999.0f; // metres; missing when the file says more than 9000
-    int wmo = 99999;       // 99999 when none
-    int last = 0;          // last field of the line, kept as read
-    void *data = nullptr;  // extra data attached while loading (not owned)
+    float lat = MISSING_F;
+    float lon = MISSING_F;  // west negative
+    float elev = MISSING_F; // metres; missing when the file says more than 9000
+    int wmo = 99999;        // 99999 when none
+    int last = 0;           // last field of the line, kept as read
+    void *data = nullptr;   // extra data attached while loading (not owned)
 };
 
 inline constexpr int CTY_LINE_SIZE = 59;      // typical bytes per station line
@@ -32,13 +33,16 @@ inline constexpr int CTY_MAX_EXPECTED = 4000; // cap of the expected station cou
 // database), else name, else "sao.cty", relative names under "file_path".
 // count receives the expected number of stations (file size / 59, 1..4000).
 // Returns an empty pointer (the -1 of the procedural interface) on failure.
-FilePtr CTY_open_file(const char *name, int *count);
+// name_from_data: name was read from inside a data file, so it must name a
+// regular file (FILE_open_data), never a command or a device.
+FilePtr CTY_open_file(const char *name, int *count, bool name_from_data = false);
 // Reads one station line; 1 when it holds all ten fields, else 0.
 int CTY_parse_line(const std::string &line, CTY_REC *rec);
 // True when the station carries an identifier.
 bool CTY_has_id(const CTY_REC &rec);
 // Searches the city file from its start for a station whose identifier or name
 // equals id (case-insensitive) or whose WMO number "%05d" equals id; 1 found.
-int CTY_get(const char *file, const char *id, CTY_REC *rec);
+int CTY_get(const char *file, const char *id, CTY_REC *rec, bool file_from_data = false);
 // Latitude and longitude of station id; 1, or 0 when not found.
-int CTY_get_loc(const char *file, const char *id, float *lat, float *lon);
+int CTY_get_loc(const char *file, const char *id, float *lat, float *lon,
+                bool file_from_data = false);

@@ -22,7 +22,6 @@
 #include "base/mess.h"
 #include "base/resrc.h"
 #include "base/string.h"
-#include "base/system.h"
 #include "map/cty_read.h"
 
 namespace {
@@ -32,7 +31,16 @@ constexpr size_t ABBR_LEN = 5;   // region abbreviation
 constexpr size_t DESC_LEN = 20;  // menu description
 constexpr int MENU_SIZE = 20;    // menu entries 0..19
 constexpr int PROMPT_TRIES = 5;
-constexpr int EXIT_BAD_DOMAIN = 43;
+
+// Where a domain string comes from: the user, or the inside of a data file. The
+// file names in a string from a data file open regular files only.
+enum class Origin { user, data };
+
+// One decode, from its outermost string down through region references.
+struct DecodeCtx {
+    Origin origin = Origin::user;
+    const char *no_centre = nullptr; // a built-in region without a centre was used
+};
 
 struct BuiltinRegion {
     const char *abbr;
@@ -224,8 +232,10 @@ std::string cut(const std::string &s, size_t n) {
 }
 
 // A region file name resolved against "file_path".
-std::string region_path(const char *file) {
+std::string region_path(const char *file, Origin origin) {
     std::string path = file ? file : "";
+    if (origin == Origin::data)
+        return FILE_find_on_path(path);
     const char *dir = RES_get("file_path");
     if (dir && *dir && !path.empty())
         FILE_add_path(dir, path.c_str(), &path);
@@ -233,11 +243,54 @@ std::string region_path(const char *file) {
 }
 
 // Opens a region file; an empty name never means standard input here.
-FilePtr open_region_file(const std::string &path) {
+FilePtr open_region_file(const std::string &path, Origin origin) {
     if (path.empty())
         return nullptr;
+    if (origin == Origin::data)
+        return FILE_open_data(path.c_str());
     return FILE_open(path.c_str(), "r");
 }
+
+const BuiltinRegion *find_builtin(const char *name) {
+    for (const auto &b : BUILTIN)
+        if (str_equal_nocase(name, b.abbr))
+            return &b;
+    return nullptr;
+}
+
+int search_file(const char *file, const char *name, std::string &out, Origin origin) {
+    std::string path = region_path(file, origin);
+    FilePtr f = open_region_file(path, origin);
+    if (!f) {
+        MESS_print(MESS_DEBUG, "Unable to open region file: %s\n", path.c_str());
+        return 0;
+    }
+    std::string line;
+    while (str_read_line(f.get(), line, MAX_LINE)) {
+        if (line.empty())
+            break;
+        if (line[0] == '#')
+            continue;
+        std::vector<std::string> w = str_split_words(line);
+        if (w.empty())
+            continue;
+        if (w.size() == 1) {
+            // A bare domain string: the answer whatever was asked for.
+            out = w[0];
+            return 1;
+        }
+        if (w.size() < 4 || !whole_int(w[2]))
+            continue;
+        if (!name || str_equal_nocase(cut(w[0], ABBR_LEN), name)) {
+            out = w[3];
+            return 1;
+        }
+    }
+    return 0;
+}
+
+int read_menu(const char *file, Origin origin);
+int decode(const char *text, DOMAIN *dom, DecodeCtx &ctx);
 
 // proj field: keyword, then optionally "e" and up to six numbers, ':'-separated.
 bool set_proj(const std::string &field, DOMAIN *dom) {
@@ -278,20 +331,22 @@ bool set_int(const std::string &field, int32_t *v) {
 }
 
 // "id:station" or "id:file:station".
-bool set_id(const std::string &field, DOMAIN *dom) {
+bool set_id(const std::string &field, DOMAIN *dom, const DecodeCtx &ctx) {
     if (!starts_nocase(field, "id:"))
         return false;
     std::string rest = field.substr(3);
     std::string file = "sao.cty";
+    bool named = false; // the string names the city file
     size_t colon = rest.rfind(':');
     if (colon != std::string::npos) {
         file = rest.substr(0, colon);
         rest = rest.substr(colon + 1);
+        named = true;
     }
     if (rest.empty() || file.empty())
         return false;
     float lat = MISSING_F, lon = MISSING_F;
-    if (!CTY_get_loc(file.c_str(), rest.c_str(), &lat, &lon))
+    if (!CTY_get_loc(file.c_str(), rest.c_str(), &lat, &lon, named && ctx.origin == Origin::data))
         return false;
     dom->clat = lat;
     dom->clon = lon;
@@ -300,7 +355,8 @@ bool set_id(const std::string &field, DOMAIN *dom) {
 
 // Decodes a domain string taken from a region entry into dom, unless the chain
 // of references is already too deep (a region that names itself).
-void decode_reference(const std::string &text, const std::string &name, DOMAIN *dom) {
+void decode_reference(const std::string &text, const std::string &name, DOMAIN *dom,
+                      DecodeCtx &ctx) {
     if (st().depth >= DOM_MAX_REGION_DEPTH) {
         MESS_print(MESS_WARN,
                    "DOM_decode: region %s refers to regions more than %d deep (a loop?)\n",
@@ -310,7 +366,7 @@ void decode_reference(const std::string &text, const std::string &name, DOMAIN *
         return;
     }
     DOMAIN d;
-    DOM_decode(text.c_str(), &d);
+    decode(text.c_str(), &d, ctx);
     *dom = d;
 }
 
@@ -320,14 +376,14 @@ void unresolved(DOMAIN *dom) {
 }
 
 // Region reference; false only for an "id:" field, which is no region.
-bool set_region(const std::string &field, DOMAIN *dom) {
+bool set_region(const std::string &field, DOMAIN *dom, DecodeCtx &ctx) {
     if (starts_nocase(field, "id:"))
         return false;
     std::string out;
     if (starts_nocase(field, "fi:") && field.size() > 3) {
         std::string file = field.substr(3);
-        if (DOM_search_file(file.c_str(), nullptr, out))
-            decode_reference(out, field, dom);
+        if (search_file(file.c_str(), nullptr, out, ctx.origin))
+            decode_reference(out, field, dom, ctx);
         else
             unresolved(dom);
         return true;
@@ -337,22 +393,28 @@ bool set_region(const std::string &field, DOMAIN *dom) {
         std::string file = field.substr(0, colon);
         std::string name = field.substr(colon + 1);
         if (name.empty()) {
-            DOM_read_menu(file.c_str());
-        } else if (DOM_search_file(file.c_str(), name.c_str(), out)) {
-            decode_reference(out, field, dom);
+            read_menu(file.c_str(), ctx.origin);
+        } else if (search_file(file.c_str(), name.c_str(), out, ctx.origin)) {
+            decode_reference(out, field, dom, ctx);
         } else {
             unresolved(dom);
         }
         return true;
     }
-    if (DOM_search_file("zor.reg", field.c_str(), out))
-        decode_reference(out, field, dom);
-    else if (!DOM_get_def_region(field.c_str(), dom))
+    if (search_file("zor.reg", field.c_str(), out, Origin::user)) {
+        decode_reference(out, field, dom, ctx);
+    } else if (const BuiltinRegion *b = find_builtin(field.c_str())) {
+        DOM_get_def_region(b->abbr, dom);
+        if (is_missing(dom->clat))
+            ctx.no_centre = b->abbr;
+    } else {
         unresolved(dom);
+    }
     return true;
 }
 
-int set_params(const std::vector<std::string> &fields, DOMAIN *dom, const int *codes, size_t len) {
+int set_params(const std::vector<std::string> &fields, DOMAIN *dom, const int *codes, size_t len,
+               DecodeCtx &ctx) {
     if (len > 8)
         return -1;
     // An "id:" field in a clat position stands for clat and clon together.
@@ -404,10 +466,10 @@ int set_params(const std::vector<std::string> &fields, DOMAIN *dom, const int *c
             ok = set_float(f, &dom->dy);
             break;
         case DOM_F_ID:
-            ok = set_id(f, dom);
+            ok = set_id(f, dom, ctx);
             break;
         case DOM_F_REG:
-            ok = set_region(f, dom);
+            ok = set_region(f, dom, ctx);
             break;
         default:
             ok = false;
@@ -488,9 +550,89 @@ bool ensure_menu() {
     return true;
 }
 
-[[noreturn]] void invalid_domain_exit() {
+// The centre of a built-in region that has none, asked on the terminal.
+void ask_centre(const char *abbr, DOMAIN *dom) {
+    if (FLAG_batch()) {
+        MESS_print(MESS_WARN, "DOM_decode_prompt: no centre for region %s in batch mode\n", abbr);
+        return;
+    }
+    ZOR_promptf("Enter the central latitude: ", &dom->clat);
+    ZOR_promptf("Enter the central longitude: ", &dom->clon);
+    dom->param[1] = dom->clon;
+}
+
+int invalid_domain() {
     MESS_print(MESS_ERROR, "Invalid domain\n");
-    ZOR_exit(EXIT_BAD_DOMAIN);
+    return DOM_PROMPT_INVALID;
+}
+
+int read_menu(const char *file, Origin origin) {
+    std::string path = region_path(file, origin);
+    FilePtr f = open_region_file(path, origin);
+    if (!f) {
+        MESS_print(MESS_DEBUG, "Unable to open region file: %s\n", path.c_str());
+        return 0;
+    }
+    DomState &s = st();
+    for (int i = 1; i < static_cast<int>(s.menu.size()); ++i)
+        s.menu[i] = MenuEntry{};
+    int i = 1;
+    std::string line;
+    while (i < MENU_SIZE && str_read_line(f.get(), line, MAX_LINE)) {
+        if (line.empty() || line[0] == '#')
+            continue;
+        std::vector<std::string> w = str_split_words(line);
+        if (w.size() < 3 || !whole_int(w[2]))
+            continue;
+        int flag = std::atoi(w[2].c_str());
+        if (flag == 0)
+            continue;
+        std::string desc = cut(w[1], DESC_LEN);
+        for (char &c : desc)
+            if (c == '_')
+                c = ' ';
+        s.menu[i] = {desc, cut(w[0], ABBR_LEN), i, flag};
+        ++i;
+    }
+    s.menu[i] = MenuEntry{};
+    s.menu_count = i;
+    s.menu_loaded = true;
+    return 1;
+}
+
+int decode(const char *text, DOMAIN *dom, DecodeCtx &ctx) {
+    DOMAIN scratch;
+    if (!dom)
+        dom = &scratch;
+    DOM_init(dom);
+    if (!text || !*text || str_equal_nocase(text, "miss"))
+        return MISSING;
+
+    DepthGuard guard;
+    int n = 0;
+    std::vector<std::string> fields;
+    parse_string(text, ',', &n, &fields);
+    MESS_print(MESS_DEBUG, "******** PARSING DOMAIN: %d %s\n", n, text);
+
+    int result = -1;
+    for (size_t t = 0; t < TRIES.size(); ++t) {
+        const DecodeTry &tr = TRIES[t];
+        if (t == 0 && (fields.empty() || !starts_nocase(fields[0], "size")))
+            continue;
+        if (set_params(fields, dom, tr.codes.data(), static_cast<size_t>(tr.len), ctx) == 0) {
+            apply_defaults(static_cast<int>(t) + 1, dom);
+            MESS_print(MESS_DEBUG, "%2d %s\n", 0, tr.label);
+            result = (tr.codes[0] == DOM_F_REG) ? 2 : 1;
+            break;
+        }
+    }
+    if (result == -1)
+        MESS_print(MESS_WARN, "DOM_decode: Invalid plot domain\n");
+
+    FLAG_set(FLAG_DOMAIN, result);
+    FILE_set_key('r', text);
+    DOM_set_base_prior(static_cast<float>((static_cast<double>(dom->ny) - 1.0) * dom->dy));
+    return result;
 }
 
 bool all_digits(const std::string &s) {
@@ -540,140 +682,62 @@ int DOM_set_params(int nfields, const std::vector<std::string> &fields, DOMAIN *
     if (!dom || nfields < 0 || static_cast<size_t>(nfields) > fields.size())
         return -1;
     std::vector<std::string> used(fields.begin(), fields.begin() + nfields);
-    return set_params(used, dom, pattern.begin(), pattern.size());
+    DecodeCtx ctx;
+    return set_params(used, dom, pattern.begin(), pattern.size(), ctx);
 }
 
 int DOM_decode(const char *text, DOMAIN *dom) {
+    DecodeCtx ctx;
+    return decode(text, dom, ctx);
+}
+
+int DOM_decode_data(const char *text, DOMAIN *dom) {
+    DecodeCtx ctx{Origin::data};
+    return decode(text, dom, ctx);
+}
+
+int DOM_decode_prompt(const char *text, DOMAIN *dom) {
     DOMAIN scratch;
     if (!dom)
         dom = &scratch;
-    DOM_init(dom);
-    if (!text || !*text || str_equal_nocase(text, "miss"))
-        return MISSING;
-
-    DepthGuard guard;
-    int n = 0;
-    std::vector<std::string> fields;
-    parse_string(text, ',', &n, &fields);
-    MESS_print(MESS_DEBUG, "******** PARSING DOMAIN: %d %s\n", n, text);
-
-    int result = -1;
-    for (size_t t = 0; t < TRIES.size(); ++t) {
-        const DecodeTry &tr = TRIES[t];
-        if (t == 0 && (fields.empty() || !starts_nocase(fields[0], "size")))
-            continue;
-        if (set_params(fields, dom, tr.codes.data(), static_cast<size_t>(tr.len)) == 0) {
-            apply_defaults(static_cast<int>(t) + 1, dom);
-            MESS_print(MESS_DEBUG, "%2d %s\n", 0, tr.label);
-            result = (tr.codes[0] == DOM_F_REG) ? 2 : 1;
-            break;
-        }
-    }
-    if (result == -1)
-        MESS_print(MESS_WARN, "DOM_decode: Invalid plot domain\n");
-
-    FLAG_set(FLAG_DOMAIN, result);
-    FILE_set_key('r', text);
-    DOM_set_base_prior(static_cast<float>((static_cast<double>(dom->ny) - 1.0) * dom->dy));
+    DecodeCtx ctx;
+    const int result = decode(text, dom, ctx);
+    if (ctx.no_centre)
+        ask_centre(ctx.no_centre, dom);
     return result;
 }
 
+int DOM_decode_option(const char *name, DOMAIN *dom) {
+    const char *text = name ? RES_get(name) : nullptr;
+    return text ? DOM_decode_prompt(text, dom) : 0;
+}
+
 int DOM_get_def_region(const char *name, DOMAIN *dom) {
-    if (!name || !dom)
+    const BuiltinRegion *b = (name && dom) ? find_builtin(name) : nullptr;
+    if (!b)
         return 0;
-    for (const auto &b : BUILTIN) {
-        if (!str_equal_nocase(name, b.abbr))
-            continue;
-        DOM_init(dom);
-        dom->proj = 1;
-        dom->nx = 25;
-        dom->ny = 17;
-        dom->dx = dom->dy = b.spacing;
-        dom->clat = b.clat;
-        dom->clon = b.clon;
-        if (is_missing(b.clat)) {
-            if (FLAG_batch()) {
-                MESS_print(MESS_WARN, "DOM_get_def_region: no centre for region %s in batch mode\n",
-                           b.abbr);
-            } else {
-                ZOR_promptf("Enter the central latitude: ", &dom->clat);
-                ZOR_promptf("Enter the central longitude: ", &dom->clon);
-            }
-        }
-        dom->param[1] = dom->clon;
-        return 1;
-    }
-    return 0;
-}
-
-int DOM_search_file(const char *file, const char *name, std::string &out) {
-    std::string path = region_path(file);
-    FilePtr f = open_region_file(path);
-    if (!f) {
-        MESS_print(MESS_DEBUG, "Unable to open region file: %s\n", path.c_str());
-        return 0;
-    }
-    std::string line;
-    while (str_read_line(f.get(), line, MAX_LINE)) {
-        if (line.empty())
-            break;
-        if (line[0] == '#')
-            continue;
-        std::vector<std::string> w = str_split_words(line);
-        if (w.empty())
-            continue;
-        if (w.size() == 1) {
-            // A bare domain string: the answer whatever was asked for.
-            out = w[0];
-            return 1;
-        }
-        if (w.size() < 4 || !whole_int(w[2]))
-            continue;
-        if (!name || str_equal_nocase(cut(w[0], ABBR_LEN), name)) {
-            out = w[3];
-            return 1;
-        }
-    }
-    return 0;
-}
-
-int DOM_read_menu(const char *file) {
-    std::string path = region_path(file);
-    FilePtr f = open_region_file(path);
-    if (!f) {
-        MESS_print(MESS_DEBUG, "Unable to open region file: %s\n", path.c_str());
-        return 0;
-    }
-    DomState &s = st();
-    for (int i = 1; i < static_cast<int>(s.menu.size()); ++i)
-        s.menu[i] = MenuEntry{};
-    int i = 1;
-    std::string line;
-    while (i < MENU_SIZE && str_read_line(f.get(), line, MAX_LINE)) {
-        if (line.empty() || line[0] == '#')
-            continue;
-        std::vector<std::string> w = str_split_words(line);
-        if (w.size() < 3 || !whole_int(w[2]))
-            continue;
-        int flag = std::atoi(w[2].c_str());
-        if (flag == 0)
-            continue;
-        std::string desc = cut(w[1], DESC_LEN);
-        for (char &c : desc)
-            if (c == '_')
-                c = ' ';
-        s.menu[i] = {desc, cut(w[0], ABBR_LEN), i, flag};
-        ++i;
-    }
-    s.menu[i] = MenuEntry{};
-    s.menu_count = i;
-    s.menu_loaded = true;
+    DOM_init(dom);
+    dom->proj = 1;
+    dom->nx = 25;
+    dom->ny = 17;
+    dom->dx = dom->dy = b->spacing;
+    dom->clat = b->clat;
+    dom->clon = b->clon;
+    dom->param[1] = dom->clon;
     return 1;
 }
 
+int DOM_search_file(const char *file, const char *name, std::string &out) {
+    return search_file(file, name, out, Origin::user);
+}
+
+int DOM_read_menu(const char *file) {
+    return read_menu(file, Origin::user);
+}
+
 int DOM_print_file(const char *file) {
-    std::string path = region_path(file);
-    FilePtr f = open_region_file(path);
+    std::string path = region_path(file, Origin::user);
+    FilePtr f = open_region_file(path, Origin::user);
     if (!f) {
         MESS_print(MESS_WARN, "Unable to open region file: %s\n", path.c_str());
         return 0;
@@ -744,9 +808,9 @@ int DOM_prompt_region(DOMAIN *dom, int mode) {
         const char *v = name ? RES_get(name) : nullptr;
         if (!v)
             continue;
-        int r = DOM_decode(v, dom);
+        int r = DOM_decode_prompt(v, dom);
         if (r == -1)
-            invalid_domain_exit();
+            return invalid_domain();
         if (r > 0) {
             s.prompt_on = false;
             return r;
@@ -755,10 +819,8 @@ int DOM_prompt_region(DOMAIN *dom, int mode) {
     ensure_menu();
     if (FLAG_batch()) {
         const char *abbr = DOM_get_region_abbr(1);
-        int r = DOM_decode(abbr ? abbr : "", dom);
-        if (r == -1)
-            invalid_domain_exit();
-        return r;
+        int r = DOM_decode_prompt(abbr ? abbr : "", dom);
+        return r == -1 ? invalid_domain() : r;
     }
     for (int tries = 0; tries < PROMPT_TRIES; ++tries) {
         show_menu();
@@ -775,11 +837,11 @@ int DOM_prompt_region(DOMAIN *dom, int mode) {
             if (i == 0)
                 return 0;
             if (i == -1)
-                ZOR_exit(0);
+                return DOM_PROMPT_QUIT;
             if (const char *abbr = (i > 0) ? DOM_get_region_abbr(i) : nullptr)
-                r = DOM_decode(abbr, dom);
+                r = DOM_decode_prompt(abbr, dom);
         } else {
-            r = DOM_decode(answer.c_str(), dom);
+            r = DOM_decode_prompt(answer.c_str(), dom);
         }
         // A region name that resolves to nothing is as invalid as a bad string.
         if (r == -1 || (r == 2 && dom && dom->proj == -1)) {

@@ -27,8 +27,25 @@ enum DOM_field : int {
 inline constexpr int DOM_MAX_REGION_DEPTH = 16;
 
 int DOM_init(DOMAIN *dom);
-// 1 explicit domain, 2 region reference, -1 invalid, -9999 missing.
+// Decodes a domain string: 1 explicit domain, 2 region reference, -1 invalid,
+// -9999 missing. Never asks anything: a built-in region without a centre ("var")
+// leaves the centre missing.
+//   DOM_decode       a string the user gave (option, resource, answer): file
+//                    names in it are opened as the user's names are.
+//   DOM_decode_data  a string read from inside a data file (an image header):
+//                    region and city files named in it must be regular files;
+//                    it never starts a command or reads a device or stream.
+//   DOM_decode_prompt  as DOM_decode, then, when the string named a built-in
+//                    region without a centre, asks for the central latitude and
+//                    longitude on the terminal (a warning in batch mode). Only
+//                    where the user typed the domain: the program's entry and
+//                    the region prompt.
 int DOM_decode(const char *text, DOMAIN *dom);
+int DOM_decode_data(const char *text, DOMAIN *dom);
+int DOM_decode_prompt(const char *text, DOMAIN *dom);
+// Decodes the option (resource) name as a domain the user typed
+// (DOM_decode_prompt) when it is set; 0, and dom unchanged, when it is not.
+int DOM_decode_option(const char *name, DOMAIN *dom);
 // Tries one pattern of at most eight field codes on the comma-split fields;
 // 0 on a match, non-zero otherwise.
 int DOM_set_params(int nfields, const std::vector<std::string> &fields, DOMAIN *dom,
@@ -37,6 +54,7 @@ int DOM_set_params(int nfields, const std::vector<std::string> &fields, DOMAIN *
 int DOM_proj_str(const char *text);
 // Printed name of a projection code; "" for codes without one.
 const char *DOM_proj_name(int code);
+// The built-in region name ("us", "var"...): 1 and the record, else 0.
 int DOM_get_def_region(const char *name, DOMAIN *dom);
 // Domain string of region name (the first region when name is null) in a
 // region file found through "file_path"; 1, or 0.
@@ -50,6 +68,14 @@ const char *DOM_get_region_abbr(int i);
 int DOM_get_region_count();
 int DOM_get_region(DOMAIN *dom, int mode);
 int DOM_get_grid_domain(DOMAIN *dom);
+
+// Results of DOM_prompt_region besides the decode results and 0: the user quit
+// at the region prompt ("-1"), or the domain given by an option (or the batch
+// default) is invalid, after "Invalid domain" was printed. The program's entry
+// ends with status 0 for the first and DOM_EXIT_BAD_DOMAIN for the second.
+inline constexpr int DOM_PROMPT_QUIT = -2;
+inline constexpr int DOM_PROMPT_INVALID = -3;
+inline constexpr int DOM_EXIT_BAD_DOMAIN = 43;
 int DOM_prompt_region(DOMAIN *dom, int mode);
 int DOM_set_prompt_region(int on);
 int DOM_comp(const DOMAIN *a, const DOMAIN *b);

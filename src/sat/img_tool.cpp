@@ -493,7 +493,7 @@ int IMG_read_zor(const char *name, IMAGE *image, int /*mode*/) {
     if (!str_read_line(f, line, HEADER_LINE_MAX))
         return fail("IMG_read_zor: %s: header ends before the image size\n", name);
     if (has('4')) {
-        int rc = DOM_decode(line.c_str(), &image->domain);
+        int rc = DOM_decode_data(line.c_str(), &image->domain);
         if (rc != 1 && rc != 2)
             return fail("IMG_read_zor: %s: invalid image domain\n", name);
     } else if (!parse_geometry_v3(line, *image)) {

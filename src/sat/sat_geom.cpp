@@ -7,11 +7,10 @@
 // of the image), so its pixel coordinates are shifted by one here; AREA coordinate
 // lcor + i * lres is pixel row i, the same mapping the zoom hands back to the navigation.
 //
-// The projection module holds one current domain. A remap needs two (the output
-// domain to untransform plot points, the image's domain to place latitude-longitude
-// points), so the points of a row are navigated in batches: all untransforms with the
-// output domain current, then all forward transforms with the image's domain current,
-// which keeps the domain switches to a few per row instead of two per pixel.
+// A remap holds two projections side by side: the output domain's, to untransform
+// plot points, and the image's own, to place latitude-longitude points in its grid.
+// The points of a row are navigated in batches: all untransforms, then all
+// placements.
 
 #include "sat/sat_geom.h"
 
@@ -22,6 +21,7 @@
 #include <vector>
 
 #include "base/mess.h"
+#include "base/missing.h"
 #include "base/resrc.h"
 #include "gks/gks.h"
 #include "map/maptran.h"
@@ -30,20 +30,16 @@
 
 namespace {
 
-constexpr float kMiss = -9999.0f;
 constexpr int kDefaultWidth = 640;
 constexpr int kDefaultHeight = 427;
 // Largest remap or zoom output accepted (bytes).
 constexpr int64_t kMaxOutPixels = int64_t{1} << 28;
 
-bool missing(float v) {
-    return v == kMiss;
-}
 bool is_map_proj(int proj) {
     return proj >= 1 && proj <= 9;
 }
 bool usable_step(float v) {
-    return std::isfinite(v) && v != 0.0f && !missing(v);
+    return std::isfinite(v) && v != 0.0f && !is_missing(v);
 }
 
 int clamp_side(long v) {
@@ -163,15 +159,16 @@ uint8_t sample(const Pixels &px, float row, float col, bool pix_ave, const CutCl
 class Remapper {
   public:
     Remapper(const IMAGE &image, const DOMAIN &out, const Pixels &px, const SAT_PARAMS &p)
-        : out_(out), img_(image.domain), px_(px), pix_ave_(p.pix_ave != 0), cut_(cut_classes(p)),
-          min_lon_(p.min_lon), max_lon_(p.max_lon) {
+        : out_(out), px_(px), pix_ave_(p.pix_ave != 0), cut_(cut_classes(p)), min_lon_(p.min_lon),
+          max_lon_(p.max_lon), out_proj_(out) {
         // With no satellite navigation installed, "tran_sat" falls back to the
         // image's own domain rather than to a navigation that places nothing.
         use_area_ = p.tran_sat != 0 && AREA_get_image_type() != AREA_NAV_NONE;
-        img_ok_ = domain_usable(img_);
-        make_current(kOut);
+        img_ok_ = domain_usable(image.domain);
+        if (img_ok_)
+            img_proj_ = MapProjection(image.domain);
         float lim[4];
-        MAP_get_limits(lim);
+        out_proj_.limits(lim);
         xmin_ = lim[0];
         xmax_ = lim[1];
         ymax_ = lim[3];
@@ -189,8 +186,8 @@ class Remapper {
 
     // Whether a domain can place latitude-longitude points in its grid.
     static bool domain_usable(const DOMAIN &d) {
-        return is_map_proj(d.proj) && usable_step(d.dx) && usable_step(d.dy) && !missing(d.clat) &&
-               !missing(d.clon) && d.nx > 0 && d.ny > 0;
+        return is_map_proj(d.proj) && usable_step(d.dx) && usable_step(d.dy) &&
+               !is_missing(d.clat) && !is_missing(d.clon) && d.nx > 0 && d.ny > 0;
     }
 
     // Exact mode: every pixel through the image's own domain.
@@ -227,7 +224,7 @@ class Remapper {
         node_cl_.assign(cols_.begin(), cols_.begin() + nodes);
         node_ok_.resize(nodes);
         for (int k = 0; k < nodes; ++k)
-            node_ok_[k] = !missing(lat_[k]) && std::isfinite(node_row_[k]) &&
+            node_ok_[k] = !is_missing(lat_[k]) && std::isfinite(node_row_[k]) &&
                           std::isfinite(node_cl_[k]) && node_row_[k] >= 0 && node_cl_[k] >= 0;
 
         int own = 0;
@@ -257,27 +254,17 @@ class Remapper {
     }
 
   private:
-    static constexpr int kOut = 1, kImage = 2;
-
-    void make_current(int which) {
-        if (current_ == which)
-            return;
-        MAP_domain(which == kOut ? &out_ : &img_);
-        current_ = which;
-    }
-
     // lat_/lon_ of the points (xs_[k], y), k < n, in the output domain, with the
     // longitude limits applied (a point outside them gets a missing latitude).
     void untransform(int n, float y) {
-        make_current(kOut);
         for (int k = 0; k < n; ++k) {
-            float lat = kMiss, lon = kMiss;
-            MAP_untran(&lat, &lon, xs_[k], y);
-            if (!missing(lat) && !missing(lon)) {
-                if (!missing(min_lon_) && lon < min_lon_ && out_.clon - lon < 180.0f)
-                    lat = kMiss;
-                else if (!missing(max_lon_) && lon > max_lon_ && lon - out_.clon < 180.0f)
-                    lat = kMiss;
+            float lat = MISSING_F, lon = MISSING_F;
+            out_proj_.untran(&lat, &lon, xs_[k], y);
+            if (!is_missing(lat) && !is_missing(lon)) {
+                if (!is_missing(min_lon_) && lon < min_lon_ && out_.clon - lon < 180.0f)
+                    lat = MISSING_F;
+                else if (!is_missing(max_lon_) && lon > max_lon_ && lon - out_.clon < 180.0f)
+                    lat = MISSING_F;
             }
             lat_[k] = lat;
             lon_[k] = lon;
@@ -287,17 +274,16 @@ class Remapper {
     // rows_/cols_ of lat_/lon_ in the image's own domain (grid positions).
     void place_in_domain(int n) {
         if (!img_ok_) {
-            std::fill_n(rows_.begin(), n, kMiss);
-            std::fill_n(cols_.begin(), n, kMiss);
+            std::fill_n(rows_.begin(), n, MISSING_F);
+            std::fill_n(cols_.begin(), n, MISSING_F);
             return;
         }
-        make_current(kImage);
         for (int k = 0; k < n; ++k) {
-            float x = kMiss, y = kMiss, gx = kMiss, gy = kMiss;
-            if (!missing(lat_[k])) {
-                MAP_tran(&x, &y, lat_[k], lon_[k]);
-                if (!missing(x))
-                    MAP_grid_untran(&gx, &gy, x, y);
+            float x = MISSING_F, y = MISSING_F, gx = MISSING_F, gy = MISSING_F;
+            if (!is_missing(lat_[k])) {
+                img_proj_.tran(&x, &y, lat_[k], lon_[k]);
+                if (!is_missing(x))
+                    img_proj_.grid_untran(&gx, &gy, x, y);
             }
             rows_[k] = gy;
             cols_[k] = gx;
@@ -307,10 +293,10 @@ class Remapper {
     // rows_/cols_ of lat_/lon_ through the satellite navigation.
     void place_by_navigation(int n) {
         for (int k = 0; k < n; ++k) {
-            float lat = lat_[k], lon = lon_[k], line = kMiss, elem = kMiss;
-            rows_[k] = cols_[k] = kMiss;
-            if (missing(lat) || AREA_tran(2, &lat, &lon, &line, &elem) != 0 || missing(line) ||
-                missing(elem))
+            float lat = lat_[k], lon = lon_[k], line = MISSING_F, elem = MISSING_F;
+            rows_[k] = cols_[k] = MISSING_F;
+            if (is_missing(lat) || AREA_tran(2, &lat, &lon, &line, &elem) != 0 ||
+                is_missing(line) || is_missing(elem))
                 continue;
             AREA_line_elem(2, &line, &elem, &line, &elem);
             rows_[k] = line - 1.0f;
@@ -326,13 +312,13 @@ class Remapper {
             place_in_domain(n);
     }
 
-    DOMAIN out_, img_;
+    DOMAIN out_;
     Pixels px_;
     bool pix_ave_;
     CutClasses cut_;
     float min_lon_, max_lon_;
+    MapProjection out_proj_, img_proj_;
     bool use_area_ = false, img_ok_ = false;
-    int current_ = 0;
     float xmin_ = 0, xmax_ = 0, ymax_ = 0;
     std::vector<float> lat_, lon_, xs_, rows_, cols_;
     std::vector<int> own_;
@@ -359,8 +345,8 @@ void position_to_area(float row, float col, float *line, float *elem) {
 }
 
 bool area_to_position(float lat, float lon, float *row, float *col) {
-    float line = kMiss, elem = kMiss;
-    if (AREA_tran(2, &lat, &lon, &line, &elem) != 0 || missing(line) || missing(elem))
+    float line = MISSING_F, elem = MISSING_F;
+    if (AREA_tran(2, &lat, &lon, &line, &elem) != 0 || is_missing(line) || is_missing(elem))
         return false;
     AREA_line_elem(2, &line, &elem, &line, &elem);
     *row = line - 1.0f;
@@ -403,7 +389,7 @@ int SAT_domain_image(DOMAIN *domain) {
     if (!domain || !is_map_proj(domain->proj))
         return 0;
     if (domain->nx <= 1 || domain->ny <= 1 || !usable_step(domain->dx) ||
-        !usable_step(domain->dy) || missing(domain->clat) || missing(domain->clon)) {
+        !usable_step(domain->dy) || is_missing(domain->clat) || is_missing(domain->clon)) {
         MESS_print(MESS_WARN, "SAT_domain_image: the domain has no grid to complete\n");
         return 0;
     }
@@ -425,10 +411,10 @@ int SAT_remap_image(IMAGE *image, const DOMAIN *domain) {
     MESS_print(MESS_MESS, "Remapping image...\n");
     MESS_print(MESS_OUT2, "New domain: ");
     DOM_print(MESS_OUT1, domain);
-    if (domain->proj == -9999)
+    if (domain->proj == MISSING)
         return 0;
     if (!is_map_proj(domain->proj) || !usable_step(domain->dx) || !usable_step(domain->dy) ||
-        missing(domain->clat) || missing(domain->clon)) {
+        is_missing(domain->clat) || is_missing(domain->clon)) {
         MESS_print(MESS_WARN, "SAT_remap_image: the domain cannot be remapped onto\n");
         return 0;
     }
@@ -439,7 +425,7 @@ int SAT_remap_image(IMAGE *image, const DOMAIN *domain) {
         return 0;
 
     DOMAIN out = *domain;
-    if (missing(out.param[1]))
+    if (is_missing(out.param[1]))
         out.param[1] = out.clon;
     const SAT_PARAMS &p = SAT_params();
     std::vector<uint8_t> data(size_t(out.nx) * size_t(out.ny), 0);
@@ -496,7 +482,7 @@ int SAT_zoom_image(IMAGE *image, float clat, float clon, float f) {
     const double half_w = (nw - 1) * 0.5 * inv, half_h = (nh - 1) * 0.5 * inv;
     double row0 = 0, col0 = 0;
     DOMAIN dom = image->domain;
-    const bool centred = !missing(clat);
+    const bool centred = !is_missing(clat);
     const SAT_PARAMS &p = SAT_params();
     if (image->source == SAT_IN_AREA && dom.proj == 9 && p.tran_sat) {
         float row = 0, col = 0;
@@ -508,9 +494,9 @@ int SAT_zoom_image(IMAGE *image, float clat, float clon, float f) {
         } else {
             if (centred)
                 MESS_print(MESS_WARN, "SAT_zoom_image: the centre is not on the image\n");
-            float line = 0, elem = 0, lat = kMiss, lon = kMiss;
+            float line = 0, elem = 0, lat = MISSING_F, lon = MISSING_F;
             position_to_area(float(half_h), float(half_w), &line, &elem);
-            if (AREA_tran(1, &lat, &lon, &line, &elem) == 0 && !missing(lat)) {
+            if (AREA_tran(1, &lat, &lon, &line, &elem) == 0 && !is_missing(lat)) {
                 dom.clat = lat;
                 dom.clon = lon;
             }
@@ -524,14 +510,17 @@ int SAT_zoom_image(IMAGE *image, float clat, float clon, float f) {
         image->res_y /= f;
         image->res_x /= f;
     } else if (is_map_proj(dom.proj)) {
+        // Like the remap, the zoom leaves a domain current: the image's, as it
+        // was before the zoom.
         MAP_domain(&dom);
-        float x = kMiss, y = kMiss, gx = kMiss, gy = kMiss;
+        const MapProjection proj(dom);
+        float x = MISSING_F, y = MISSING_F, gx = MISSING_F, gy = MISSING_F;
         if (centred) {
-            MAP_tran(&x, &y, clat, clon);
-            if (!missing(x))
-                MAP_grid_untran(&gx, &gy, x, y);
+            proj.tran(&x, &y, clat, clon);
+            if (!is_missing(x))
+                proj.grid_untran(&gx, &gy, x, y);
         }
-        if (centred && !missing(gx) && std::isfinite(gx) && std::isfinite(gy)) {
+        if (centred && !is_missing(gx) && std::isfinite(gx) && std::isfinite(gy)) {
             col0 = gx - half_w;
             row0 = gy - half_h;
             dom.clat = clat;
@@ -539,11 +528,11 @@ int SAT_zoom_image(IMAGE *image, float clat, float clon, float f) {
         } else {
             if (centred)
                 MESS_print(MESS_WARN, "SAT_zoom_image: the centre is not on the image\n");
-            float lat = kMiss, lon = kMiss;
-            MAP_grid_tran(&x, &y, float(half_w), float(half_h));
-            if (!missing(x))
-                MAP_untran(&lat, &lon, x, y);
-            if (!missing(lat)) {
+            float lat = MISSING_F, lon = MISSING_F;
+            proj.grid_tran(&x, &y, float(half_w), float(half_h));
+            if (!is_missing(x))
+                proj.untran(&lat, &lon, x, y);
+            if (!is_missing(lat)) {
                 dom.clat = lat;
                 dom.clon = lon;
             }
@@ -551,9 +540,9 @@ int SAT_zoom_image(IMAGE *image, float clat, float clon, float f) {
     }
     dom.nx = nw;
     dom.ny = nh;
-    if (!missing(dom.dx))
+    if (!is_missing(dom.dx))
         dom.dx /= f;
-    if (!missing(dom.dy))
+    if (!is_missing(dom.dy))
         dom.dy /= f;
     MESS_print(MESS_OUT3, "Zoomed image domain: ");
     DOM_print(MESS_OUT3, &dom);
@@ -607,11 +596,14 @@ int SAT_image_setup(IMAGE *image, DOMAIN *plot_domain) {
     d.dx = id.dx;
     d.dy = id.dy;
     if (is_map_proj(id.proj)) {
+        // The image's domain is left current: the map layers under the data are
+        // drawn in it.
         MAP_domain(&id);
-        float x = kMiss, y = kMiss, lat = kMiss, lon = kMiss;
-        MAP_grid_tran(&x, &y, (w - 1) * 0.5f, (h - 1) * 0.5f);
-        if (!missing(x))
-            MAP_untran(&lat, &lon, x, y);
+        const MapProjection proj(id);
+        float x = MISSING_F, y = MISSING_F, lat = MISSING_F, lon = MISSING_F;
+        proj.grid_tran(&x, &y, (w - 1) * 0.5f, (h - 1) * 0.5f);
+        if (!is_missing(x))
+            proj.untran(&lat, &lon, x, y);
         d.clat = lat;
         d.clon = lon;
     }

@@ -34,10 +34,12 @@ int main(int argc, char **argv) {
 
     SAT_in_file();
 
+    // The domain the user typed; "plot_domain" wins over "region". A built-in
+    // region without a centre asks for it here.
     DOMAIN domain;
     DOM_init(&domain);
-    RES_getval("region", &domain, RES_DOMAIN_KIND);
-    RES_getval("plot_domain", &domain, RES_DOMAIN_KIND);
+    DOM_decode_option("region", &domain);
+    DOM_decode_option("plot_domain", &domain);
 
     MESS_print_prog("SATELLITE IMAGE DISPLAY");
 

@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <stdio_ext.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <stdexcept>
 #include <string>
@@ -54,11 +58,35 @@ std::string show(const DOMAIN &d) {
 }
 
 // Decodes a domain string and shows the record.
-std::string decoded(const char *text, int want_result) {
+std::string decoded(const char *text, int want_result,
+                    int (*decode)(const char *, DOMAIN *) = DOM_decode) {
     DOMAIN d;
-    EXPECT_EQ(want_result, DOM_decode(text, &d)) << text;
+    EXPECT_EQ(want_result, decode(text, &d)) << text;
     return show(d);
 }
+
+// Standard input read from a file while it lives.
+class StdinFrom {
+  public:
+    explicit StdinFrom(const std::string &path) : saved_(dup(0)) {
+        __fpurge(stdin);
+        int fd = open(path.c_str(), O_RDONLY);
+        dup2(fd, 0);
+        close(fd);
+        clearerr(stdin);
+    }
+    ~StdinFrom() {
+        __fpurge(stdin);
+        dup2(saved_, 0);
+        close(saved_);
+        clearerr(stdin);
+    }
+    StdinFrom(const StdinFrom &) = delete;
+    StdinFrom &operator=(const StdinFrom &) = delete;
+
+  private:
+    int saved_;
+};
 
 // Menu entries after "back", as "abbr=name|...".
 std::string menu() {
@@ -193,10 +221,33 @@ TEST_F(RegionTest, BuiltInRegionsAndPriority) {
     }
     DOMAIN d;
     FLAG_set(FLAG_BATCH, 1); // "var" cannot ask for its centre in batch mode
-    ASSERT_EQ(2, DOM_decode("var", &d));
-    EXPECT_EQ(1, d.proj);
-    EXPECT_FLOAT_EQ(1.2f, d.dx);
-    EXPECT_FLOAT_EQ(M, d.clat);
+    std::string log = messages([&] { ASSERT_EQ(2, DOM_decode_prompt("var", &d)); });
+    EXPECT_NE(log.find("no centre for region var in batch mode"), std::string::npos) << log;
+    EXPECT_EQ("1 M,M 25x17 1.2,1.2", show(d));
+}
+
+// Decoding never asks, wherever "var" is named; the entry's decode asks for its
+// centre, latitude first; the region prompt hands back the user's "-1".
+TEST_F(RegionTest, OnlyTheEntryAsksForACentre) {
+    RES_put("file_path", tmp.path().c_str());
+    tmp.write("zor.reg", "vv  Variable_too  1  var\n");
+    StdinFrom answers(tmp.write("answers", "41.5\n-88\nvar\n30\n-100\n-1\n"));
+    testsupport::Capture out(1);
+    DOMAIN d;
+    for (auto decode : {DOM_decode, DOM_decode_data})
+        for (const char *text : {"var", "vv", "fi:zor.reg"}) {
+            EXPECT_EQ(2, decode(text, &d)) << text;
+            EXPECT_EQ("1 M,M 25x17 1.2,1.2", show(d)) << text;
+        }
+    ASSERT_EQ(2, DOM_decode_prompt("vv", &d));
+    EXPECT_EQ("1 41.5,-88 25x17 1.2,1.2 [M,-88]", show(d));
+    ASSERT_EQ(2, DOM_prompt_region(&d, 1));
+    EXPECT_EQ("1 30,-100 25x17 1.2,1.2 [M,-100]", show(d));
+    EXPECT_EQ(DOM_PROMPT_QUIT, DOM_prompt_region(&d, 1));
+    const std::string text = out.text();
+    EXPECT_EQ(0u, text.find("Enter the central latitude: Enter the central longitude: ")) << text;
+    EXPECT_NE(text.find("Enter the region: Enter the central latitude: "), std::string::npos)
+        << text;
 }
 
 class RegionFileTest : public RegionTest {
@@ -251,6 +302,24 @@ TEST_F(RegionFileTest, LookUpsAndFileForms) {
     EXPECT_EQ(1, DOM_search_file("bare.reg", "xx", out)); // the bare line ends the search
     EXPECT_EQ("ps,50,10,25,17,1.0,1.0", out);
     EXPECT_EQ(0, DOM_search_file("absent.reg", "xx", out));
+}
+
+// A string from a data file opens regular files only: a command, a device or a
+// missing file resolves to nothing and runs nothing, where the same string from
+// the user runs the command.
+TEST_F(RegionFileTest, DataStringsOpenOnlyRegularFiles) {
+    const std::string ran = tmp.file("ran");
+    const std::string cmd = "|touch " + ran + " && cat " + tmp.file("bare.reg");
+    const std::string unresolved = "-1 M,M MxM M,M";
+    EXPECT_EQ(unresolved, decoded(("fi:" + cmd).c_str(), 2, DOM_decode_data));
+    EXPECT_EQ(unresolved, decoded((cmd + ":xx").c_str(), 2, DOM_decode_data));
+    EXPECT_EQ(unresolved, decoded("fi:/dev/zero", 2, DOM_decode_data));
+    decoded(("id:" + cmd + ":KDEN").c_str(), -1, DOM_decode_data);
+    EXPECT_FALSE(FILE_exist(ran.c_str()));
+    EXPECT_EQ("1 50,10 25x17 1,1", decoded("fi:bare.reg", 2, DOM_decode_data));
+    EXPECT_EQ("1 10,20 25x17 1,1", decoded("other.reg:zz", 2, DOM_decode_data));
+    EXPECT_EQ("1 50,10 25x17 1,1", decoded(("fi:" + cmd).c_str(), 2));
+    EXPECT_TRUE(FILE_exist(ran.c_str()));
 }
 
 TEST_F(RegionFileTest, SelfReferenceStops) {
@@ -398,12 +467,8 @@ TEST_F(RegionTest, ResourceDrivenSelection) {
     EXPECT_EQ(0, DOM_set_prompt_region(1));
 
     RES_put("region", "ps,40");
-    try {
-        DOM_prompt_region(&d, 2);
-        ADD_FAILURE() << "an invalid region must end the program";
-    } catch (const ExitCalled &e) {
-        EXPECT_EQ(43, e.status);
-    }
+    std::string log = messages([&] { EXPECT_EQ(DOM_PROMPT_INVALID, DOM_prompt_region(&d, 2)); });
+    EXPECT_NE(log.find("Invalid domain\n"), std::string::npos) << log;
 }
 
 TEST_F(RegionTest, BatchPromptTakesFirstMenuEntry) {
