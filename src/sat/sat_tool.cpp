@@ -260,7 +260,10 @@ int read_area_file(const char *name, IMAGE *image) {
     }
     SAT_print_AREA(image, &area);
     AREA_init(&area);
-    AREA_calc_domain(image, &area);
+    bool own_domain = false;
+    AREA_calc_domain(image, &area, &own_domain);
+    if (own_domain)
+        st().params.tran_sat = 0;
     return 1;
 }
 
