@@ -1,9 +1,11 @@
-// Fuzz target of the AREA reader (satformats/area.cpp), the navigation it installs (sat_tran.cpp,
-// spinscan.cpp, gvar.cpp) and the domain made from it (area_domain.cpp): any input must be read or
-// refused without touching memory outside the reader's buffers.
+// Fuzz target of the AREA reader (satformats/area.cpp), its recogniser, the
+// navigation it installs (sat_tran.cpp, spinscan.cpp, gvar.cpp) and the domain
+// made from it (area_domain.cpp): any input must be read or refused without
+// touching memory outside the reader's buffers.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <span>
 
 #include "base/mess.h"
 #include "satformats/area.h"
@@ -19,6 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     (void)quiet;
     if (size == 0)
         return 0;
+    (void)SAT_area_recognise(std::span<const uint8_t>(data, size));
     FILE *f = fmemopen(const_cast<uint8_t *>(data), size, "rb");
     if (!f)
         return 0;

@@ -19,12 +19,15 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <new>
 
 #include "base/bytes.h"
 #include "base/date.h"
 #include "base/mess.h"
+#include "satformats/area_domain.h"
 #include "satformats/sat_read.h"
+#include "satformats/sat_tran.h"
 
 namespace {
 
@@ -486,4 +489,68 @@ void SAT_print_AREA(const IMAGE *image, const AREA *area) {
     MESS_print(MESS_OUT3, "Calibration type: %4.4s\n", dir_text(*area, AREA_W_CALIB, 4).c_str());
     MESS_print(MESS_OUT3, "Navigation type: %4.4s\n", area->nav_type.c_str());
     MESS_print(MESS_OUT2, "Comments: %32.32s\n", dir_text(*area, AREA_W_COMMENT, 32).c_str());
+}
+
+// ---------------------------------------------------------------------------
+// The AREA row of the reader table
+// ---------------------------------------------------------------------------
+
+namespace {
+
+// What the AREA steps hand on: the stream's cursor, the record and the layout.
+struct AreaJob : SAT_READ_DATA {
+    explicit AreaJob(FILE *stream) : in(stream) {}
+    ByteCursor in;
+    AREA area;
+    AreaLayout layout;
+};
+
+AreaJob *area_job(SAT_READ_JOB &job) {
+    return dynamic_cast<AreaJob *>(job.data.get());
+}
+
+} // namespace
+
+bool SAT_area_recognise(std::span<const uint8_t> head) {
+    // A plain file: word 1 is 4 in either byte order.
+    if (head.size() >= 8) {
+        const int32_t version = load_word(head.data() + 4);
+        if (version == 4 || bswap_word(version) == 4)
+            return true;
+    }
+    // A sync-framed stream: the pattern within the bytes given.
+    return std::search(head.begin(), head.end(), std::begin(kSync), std::end(kSync)) != head.end();
+}
+
+int SAT_area_read_header(SAT_READ_JOB &job) {
+    if (!job.stream || !job.image)
+        return -1;
+    std::rewind(job.stream);
+    auto data = std::make_unique<AreaJob>(job.stream);
+    if (read_header(data->in, data->area, data->layout) != 0)
+        return -1;
+    SAT_fill_AREA_image(job.image, &data->area);
+    job.data = std::move(data);
+    return 0;
+}
+
+int SAT_area_read_pixels(SAT_READ_JOB &job) {
+    AreaJob *d = area_job(job);
+    if (!d || read_pixels(d->in, d->area, d->layout) != 0)
+        return -1;
+    job.image->data = std::move(d->area.data);
+    d->area.data.clear();
+    return 0;
+}
+
+void SAT_area_navigate(SAT_READ_JOB &job) {
+    AreaJob *d = area_job(job);
+    if (!d)
+        return;
+    SAT_print_AREA(job.image, &d->area);
+    AREA_init(&d->area);
+    bool own_domain = false;
+    AREA_calc_domain(job.image, &d->area, &own_domain);
+    if (own_domain)
+        job.place = SAT_PLACE_OWN_DOMAIN;
 }

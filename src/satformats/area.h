@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -79,3 +80,13 @@ int SAT_fill_AREA_image(IMAGE *image, AREA *area);
 // The diagnostic lines of an AREA image (date, size, resolution, offsets, bands,
 // source, calibration and navigation types, comment).
 void SAT_print_AREA(const IMAGE *image, const AREA *area);
+
+// Steps of the AREA row of the reader table (sat_read.h). The header step reads
+// the directory and the navigation block from the dispatcher's stream and fills
+// the image record; the pixel step decodes the pixels into it; the navigation
+// step prints the diagnostics, installs the navigation and makes the domain.
+struct SAT_READ_JOB;
+bool SAT_area_recognise(std::span<const uint8_t> head);
+int SAT_area_read_header(SAT_READ_JOB &job);
+int SAT_area_read_pixels(SAT_READ_JOB &job);
+void SAT_area_navigate(SAT_READ_JOB &job);

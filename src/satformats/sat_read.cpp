@@ -1,4 +1,4 @@
-// Byte-order helpers.
+// Byte-order helpers and the reader table.
 #include "satformats/sat_read.h"
 
 #include <algorithm>
@@ -148,4 +148,83 @@ void fswap(float *a, float *b) {
 }
 void fswap(double *a, double *b) {
     std::swap(*a, *b);
+}
+
+// ===========================================================================
+// Reader table
+// ===========================================================================
+
+namespace {
+
+// Every type but AREA reads with its own messages and is placed through its own
+// domain unless its navigation says otherwise; GINI and raster images set the
+// imager source that selects the infrared formula.
+constexpr SAT_READER kReaders[] = {
+    {.type = 51,
+     .name = "area",
+     .recognise = SAT_area_recognise,
+     .read_header = SAT_area_read_header,
+     .read_pixels = SAT_area_read_pixels,
+     .navigate = SAT_area_navigate,
+     .dispatcher_opens = true,
+     .imager_source = 51,
+     .date_lister = true},
+    {.type = 53,
+     .name = "awip",
+     .place_before = SAT_PLACE_OWN_DOMAIN,
+     .reading_note = true,
+     .imager_source = 53,
+     .byte_order = true,
+     .summary = true},
+    {.type = 54,
+     .name = "awipz",
+     .place_before = SAT_PLACE_OWN_DOMAIN,
+     .reading_note = true,
+     .imager_source = 53,
+     .byte_order = true,
+     .summary = true},
+    {.type = 55,
+     .name = "raster",
+     .place_before = SAT_PLACE_OWN_DOMAIN,
+     .reading_note = true,
+     .imager_source = 55,
+     .byte_order = true,
+     .summary = true},
+    {.type = 59,
+     .name = "tiff",
+     .place_before = SAT_PLACE_OWN_DOMAIN,
+     .processing_note = true,
+     .relabel = true,
+     .byte_order = true,
+     .summary = true},
+    {.type = 60,
+     .name = "lrit",
+     .place_before = SAT_PLACE_OWN_DOMAIN,
+     .processing_note = true,
+     .relabel = true,
+     .byte_order = true,
+     .summary = true},
+};
+
+} // namespace
+
+std::span<const SAT_READER> SAT_reader_table() {
+    return kReaders;
+}
+
+const SAT_READER *SAT_find_reader(int type, std::span<const SAT_READER> above) {
+    for (auto rows : {above, SAT_reader_table()})
+        for (const auto &r : rows)
+            if (r.type == type)
+                return &r;
+    return nullptr;
+}
+
+const SAT_READER *SAT_recognise_reader(std::span<const uint8_t> head,
+                                       std::span<const SAT_READER> above) {
+    for (auto rows : {above, SAT_reader_table()})
+        for (const auto &r : rows)
+            if (r.recognise && r.recognise(head))
+                return &r;
+    return nullptr;
 }
