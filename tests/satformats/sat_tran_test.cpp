@@ -725,3 +725,39 @@ TEST_F(AreaNav, GridDomainResourceAndDomainMessages) {
         EXPECT_NE(messages.find("Image domain: "), std::string::npos) << messages;
     }
 }
+
+TEST_F(AreaNav, NavigationValuesAgreeWithTheProcessWideOne) {
+    // Two values held at once, each checked against the free functions after
+    // AREA_init of its own image, both ways and for the sub-satellite point.
+    const AREA goes = read_fixture(goes_image(geostationary()));
+    const AREA gv = read_fixture(gvar_image(imc_on()));
+    AREA_NAVIGATION a, b;
+    a.install(goes);
+    b.install(gv);
+    ASSERT_EQ(std::pair(a.type, b.type), std::pair(AREA_NAV_GOES, AREA_NAV_GVAR));
+    for (const auto &[nav, area] : {std::pair{&a, &goes}, {&b, &gv}}) {
+        AREA_init(area);
+        for (auto [line, elem] : {std::pair{9107.f, 7615.f}, {5396.f, 14480.f}, {1.f, 1.f}}) {
+            float la1 = 0, lo1 = 0, la2 = 0, lo2 = 0, l = line, e = elem;
+            EXPECT_EQ(nav->tran(1, &la1, &lo1, &l, &e), AREA_tran(1, &la2, &lo2, &l, &e));
+            EXPECT_EQ(std::pair(la1, lo1), std::pair(la2, lo2)) << line << " " << elem;
+            float l1 = 0, e1 = 0, l2 = 0, e2 = 0, lat = 30, lon = -80;
+            EXPECT_EQ(nav->tran(2, &lat, &lon, &l1, &e1), AREA_tran(2, &lat, &lon, &l2, &e2));
+            EXPECT_EQ(std::pair(l1, e1), std::pair(l2, e2));
+        }
+        float s1[2] = {}, s2[2] = {}, wl = 0, we = 0;
+        nav->tran(3, &s1[0], &s1[1], &wl, &we);
+        AREA_tran(3, &s2[0], &s2[1], &wl, &we);
+        EXPECT_EQ(std::pair(s1[0], s1[1]), std::pair(s2[0], s2[1]));
+        float y = 100, x = 200, l1 = 0, e1 = 0, l2 = 0, e2 = 0;
+        nav->line_elem(1, &l1, &e1, &y, &x);
+        AREA_line_elem(1, &l2, &e2, &y, &x);
+        EXPECT_EQ(std::pair(l1, e1), std::pair(l2, e2));
+    }
+    // A projection block replaces the satellite navigation but not the last
+    // GVAR parameter set, as in the process-wide instance.
+    b.install(read_fixture(ps_image()));
+    EXPECT_EQ(b.type, AREA_NAV_NONE);
+    EXPECT_EQ(b.gvar.p.epoch, GVAR_nav().p.epoch);
+    EXPECT_NE(b.gvar.p.epoch, 0);
+}
