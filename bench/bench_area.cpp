@@ -12,7 +12,7 @@
 
 #include "../tools/area_fixture_lib.h"
 #include "base/mess.h"
-#include "satformats/sat_read.h"
+#include "satformats/area.h"
 #include "satformats/sat_tran.h"
 
 namespace fx = area_fixture;

@@ -1,12 +1,15 @@
-// Fuzz target of the AREA reader and the navigation it installs: any input must
-// be read or refused without touching memory outside the reader's buffers.
+// Fuzz target of the AREA reader (satformats/area.cpp), its recogniser, the
+// navigation it installs (sat_tran.cpp, spinscan.cpp, gvar.cpp) and the domain
+// made from it (area_domain.cpp): any input must be read or refused without
+// touching memory outside the reader's buffers.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <span>
 
 #include "base/mess.h"
-#include "sat/img_tool.h"
-#include "satformats/sat_read.h"
+#include "satformats/area.h"
+#include "satformats/area_domain.h"
 #include "satformats/sat_tran.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
@@ -18,6 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     (void)quiet;
     if (size == 0)
         return 0;
+    (void)SAT_area_recognise(std::span<const uint8_t>(data, size));
     FILE *f = fmemopen(const_cast<uint8_t *>(data), size, "rb");
     if (!f)
         return 0;
@@ -36,7 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         }
         IMAGE image;
         SAT_fill_AREA_image(&image, &area);
-        AREA_calc_domain(&image, &area);
+        bool own_domain = false;
+        AREA_calc_domain(&image, &area, &own_domain);
     }
     std::fclose(f);
     return 0;

@@ -1,19 +1,22 @@
 #include "sat/sat_tool.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "base/files.h"
 #include "base/flag.h"
 #include "base/mess.h"
+#include "base/missing.h"
 #include "base/resrc.h"
 #include "base/string.h"
 #include "base/system.h"
 #include "gks/colors.h"
+#include "satformats/area.h"
 #include "satformats/sat_read.h"
-#include "satformats/sat_tran.h"
 
 namespace {
 
@@ -217,85 +220,125 @@ int SAT_plot_param() {
 
 namespace {
 
-// AREA files: read, fill the record, then either list the date ("output"
-// option) or navigate the image.
-int read_area_file(const char *name, IMAGE *image) {
-    FilePtr f = FILE_open(name, "rb");
-    if (!f) {
-        MESS_print(MESS_WARN, "SAT_read_file: Unable to open file:%s\n", name);
-        return 0;
-    }
-    AREA area;
-    if (SAT_read_AREA(f.get(), &area) == -1) {
-        MESS_print(MESS_WARN, "SAT_read_file: Unable to read image file\n");
-        return 0;
-    }
-    f.reset();
-    SAT_fill_AREA_image(image, &area);
-    st().params.imager_source = SAT_IN_AREA;
+// The native image format is a row of its own: its reader sits in this layer,
+// beside its writer.
+bool native_recognise(std::span<const uint8_t> head) {
+    static constexpr uint8_t kMagic[] = {'Z', 'O', 'R', 'I', 'M', 'G'};
+    return head.size() >= sizeof kMagic &&
+           std::equal(std::begin(kMagic), std::end(kMagic), head.begin());
+}
 
-    // Date lister: print the label, the sequence text or the output name, plot nothing.
-    if (const char *out = RES_get("output")) {
-        const std::string what = out;
-        std::string text;
-        bool listed = true;
-        if (str_equal_nocase(what, "date")) {
-            text = image->label;
-        } else if (str_equal_nocase(what, "seq")) {
-            DATE_make_seq(&image->date, text);
-        } else if (str_equal_nocase(what, "file")) {
-            FILE_save_name_conv();
-            if (const char *conv = RES_get("out_file"); conv && *conv)
-                FILE_set_name(conv);
-            FILE_set_date(&image->date, &text);
-            FILE_restore_name_conv();
-        } else {
-            listed = false;
-        }
-        if (listed) {
-            MESS_print(MESS_PRINT, "%s\n", text.c_str());
-            IMG_free(image);
-            return 0;
-        }
+int native_read(SAT_READ_JOB &job) {
+    return IMG_read_zor(job.name, job.image, 0) > 0 ? 0 : -1;
+}
+
+constexpr SAT_READER kNativeReaders[] = {
+    {.type = SAT_IN_IMG,
+     .name = "img",
+     .recognise = native_recognise,
+     .read_header = native_read,
+     .place_before = SAT_PLACE_OWN_DOMAIN,
+     .reading_note = true,
+     .relabel = true,
+     .byte_order = true,
+     .summary = true},
+};
+
+void apply_place(SAT_PLACE place) {
+    if (place == SAT_PLACE_NAVIGATION)
+        st().params.tran_sat = 1;
+    else if (place == SAT_PLACE_OWN_DOMAIN)
+        st().params.tran_sat = 0;
+}
+
+// Date lister: with the "output" option "date", "seq" or "file", prints the
+// image's date label, sequence text or output file name instead of plotting.
+// True when it printed.
+bool list_date(const IMAGE &image) {
+    const char *out = RES_get("output");
+    if (!out)
+        return false;
+    const std::string what = out;
+    std::string text;
+    if (str_equal_nocase(what, "date")) {
+        text = image.label;
+    } else if (str_equal_nocase(what, "seq")) {
+        DATE_make_seq(&image.date, text);
+    } else if (str_equal_nocase(what, "file")) {
+        FILE_save_name_conv();
+        if (const char *conv = RES_get("out_file"); conv && *conv)
+            FILE_set_name(conv);
+        FILE_set_date(&image.date, &text);
+        FILE_restore_name_conv();
+    } else {
+        return false;
     }
-    SAT_print_AREA(image, &area);
-    AREA_init(&area);
-    AREA_calc_domain(image, &area);
-    return 1;
+    MESS_print(MESS_PRINT, "%s\n", text.c_str());
+    return true;
 }
 
 } // namespace
 
+std::span<const SAT_READER> SAT_native_readers() {
+    return kNativeReaders;
+}
+
 int SAT_read_file(const char *name, IMAGE *image) {
-    SatState &s = st();
-    int type = FLAG_get(FLAG_INPUT);
-    int ok = 0;
-    switch (type) {
-    case SAT_IN_AREA:
-        return read_area_file(name, image);
-    case SAT_IN_IMG:
-        s.params.tran_sat = 0;
-        MESS_print(MESS_MESS, "Reading image file: %s\n", name);
-        if (IMG_read_zor(name, image, 0) > 0) {
-            if (image->date.year != -9999) {
-                std::string label;
-                DATE_make_label(&image->date, label);
-                IMG_set_label(image, label);
-            }
-            image->byte_order = 1;
-            ok = 1;
-        }
-        break;
-    default:
+    const int type = FLAG_get(FLAG_INPUT);
+    const SAT_READER *r = SAT_find_reader(type, kNativeReaders);
+    if (!r || !r->read_header) {
         MESS_print(MESS_WARN, "SAT_read_file: no reader for input type %d yet\n", type);
         return 0;
     }
-    if (!ok)
+    apply_place(r->place_before);
+    if (r->reading_note)
+        MESS_print(MESS_MESS, "Reading image file: %s\n", name);
+
+    SAT_READ_JOB job;
+    job.name = name;
+    job.image = image;
+    FilePtr file;
+    if (r->dispatcher_opens) {
+        file = FILE_open(name, "rb");
+        if (!file) {
+            MESS_print(MESS_WARN, "SAT_read_file: Unable to open file:%s\n", name);
+            return 0;
+        }
+        job.stream = file.get();
+    }
+    if (r->read_header(job) != 0 || (r->read_pixels && r->read_pixels(job) != 0)) {
+        if (r->dispatcher_opens)
+            MESS_print(MESS_WARN, "SAT_read_file: Unable to read image file\n");
         return 0;
-    MESS_print(MESS_OUT2, "Date: %s\n", image->label.c_str());
-    MESS_print(MESS_OUT2, "Info: %s\n", image->info.c_str());
-    MESS_print(MESS_OUT2, "Image domain: ");
-    DOM_print(MESS_OUT2, &image->domain);
+    }
+    job.stream = nullptr;
+    file.reset();
+
+    if (r->imager_source != 0)
+        st().params.imager_source = r->imager_source;
+    if (r->date_lister && list_date(*image)) {
+        IMG_free(image);
+        return 0;
+    }
+    if (r->navigate) {
+        r->navigate(job);
+        apply_place(job.place);
+    }
+    if (r->processing_note)
+        MESS_print(MESS_MESS, "Processing image file: %s\n", name);
+    if (r->relabel && image->date.year != MISSING) {
+        std::string label;
+        DATE_make_label(&image->date, label);
+        IMG_set_label(image, label);
+    }
+    if (r->byte_order)
+        image->byte_order = 1;
+    if (r->summary) {
+        MESS_print(MESS_OUT2, "Date: %s\n", image->label.c_str());
+        MESS_print(MESS_OUT2, "Info: %s\n", image->info.c_str());
+        MESS_print(MESS_OUT2, "Image domain: ");
+        DOM_print(MESS_OUT2, &image->domain);
+    }
     return 1;
 }
 

@@ -3,10 +3,12 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 #include "base/date.h"
 #include "map/region.h"
 #include "sat/img_tool.h"
+#include "satformats/sat_read.h"
 
 // Input types (global flag 14 and the image record's source).
 inline constexpr int SAT_IN_IMG = 50;
@@ -43,8 +45,12 @@ int SAT_plot_param();
 int SAT_plot(const DOMAIN *domain);
 int SAT_plot_nextfile();
 int SAT_callback(const char *event, float x, float y);
+// Reads one file of the current input type through its row of the reader table
+// (satformats/sat_read.h); 1 when an image is ready to be plotted.
 int SAT_read_file(const char *name, IMAGE *image);
 int SAT_set_bit_shift(int shift);
+// The reader table's rows of the formats read in this layer (the native image).
+std::span<const SAT_READER> SAT_native_readers();
 
 // Module state access for the geometry, colour and frame modules.
 SAT_PARAMS &SAT_params();

@@ -11,18 +11,21 @@
 #include <algorithm>
 #include <cmath>
 
-#include "satformats/sat_tran.h"
+#include "base/missing.h"
+#include "satformats/satnav.h"
 
 namespace gvar {
 namespace {
 
-constexpr double kMissing = -9999.0;
-constexpr double kNomRadius = 42164.365;      // nominal orbit radius, km
-constexpr double kEarthRadius = 6378.388;     // equatorial, km
-constexpr double kAeBe2 = 1.0067391845079678; // (equatorial / polar radius)^2
-constexpr double kAeBe2m1 = 0.006739184507967844;
-constexpr double kOrbitRate = 0.00437469; // rad per minute
-constexpr double kHarm1 = 0.927, kHarm2 = 1.9268;
+// The satellite position is held in International equatorial radii; the
+// earth's shape is GVAR's own (satnav.h).
+constexpr double kNomRadius = satnav::kGvarOrbitKm;
+constexpr double kEarthRadius = satnav::kIntlEquatorialKm;
+constexpr double kAeBe2 = satnav::kGvarAxisRatio2;
+constexpr double kAeBe2m1 = satnav::kGvarAxisRatio2m1;
+constexpr double kAeBe4m1 = satnav::kGvarAxisRatio4m1;
+constexpr double kOrbitRate = satnav::kGvarOrbitRate;
+constexpr double kHarm1 = 0.927, kHarm2 = 1.9268; // harmonics of the orbit series
 constexpr double kDeg = 57.29577951308232;
 
 constexpr int kAttStart[5] = {62, 129, 184, 257, 312};
@@ -100,6 +103,19 @@ bool decode(const int32_t *w, size_t n, Params *out) {
     const double seconds = (p.img_time % 100000) / 1000.0;
     p.image_time = satnav::timex(year, day, hour, minute, seconds);
     *out = p;
+    return true;
+}
+
+bool from_block(const int32_t *words, size_t n, Nav *out) {
+    Params p;
+    if (!out || !decode(words, n, &p))
+        return false;
+    Nav nav;
+    nav.p = p;
+    nav.p.instr = p.instr == 1 ? 1 : 0;
+    nav.ins = instrument(nav.p.instr, p.ns_cycles, p.ns_incr, p.ew_cycles, p.ew_incr);
+    init(&nav);
+    *out = nav;
     return true;
 }
 
@@ -242,7 +258,7 @@ int lpoint(const Nav &nav, double elev, double scan, double *lat, double *lon) {
     if (std::fabs(d) < 1e-9)
         d = 0;
     if (!(d >= 0) || q1 <= 0) {
-        *lat = *lon = kMissing;
+        *lat = *lon = MISSING_D;
         return 1;
     }
     const double h = -(q2 + std::sqrt(d)) / q1;
@@ -255,7 +271,7 @@ int lpoint(const Nav &nav, double elev, double scan, double *lat, double *lon) {
 
 int gpoint(const Nav &nav, double lat, double lon, double *elev, double *scan) {
     const double sl = std::sin(lat);
-    const double f = -0.01334333324545034 * sl * sl;
+    const double f = kAeBe4m1 * sl * sl;
     const double t = ((0.375 * f - 0.5) * f + 1) * sl / kAeBe2;
     const double e = kAeBe2m1 * t * t;
     const double r = (0.375 * e - 0.5) * e + 1;
@@ -263,7 +279,7 @@ int gpoint(const Nav &nav, double lat, double lon, double *elev, double *scan) {
     const double pt[3] = {r * ct * std::cos(lon), r * ct * std::sin(lon), r * t};
     const double d[3] = {pt[0] - nav.pos[0], pt[1] - nav.pos[1], pt[2] - nav.pos[2]};
     if (pt[0] * d[0] + pt[1] * d[1] + kAeBe2 * pt[2] * d[2] > 0) {
-        *elev = *scan = kMissing;
+        *elev = *scan = MISSING_D;
         return 1;
     }
     double a = 0, b = 0, c = 0;
@@ -288,7 +304,7 @@ int sat2earth(const Nav &nav, double line, double elem, double *lat, double *lon
     double la = 0, lo = 0;
     if (lpoint(nav, elev_line(nav.ins, line), scan_angle(nav.ins, elem), &la, &lo) != 0 ||
         !std::isfinite(la) || !std::isfinite(lo)) {
-        *lat = *lon = kMissing;
+        *lat = *lon = MISSING_D;
         return -1;
     }
     *lat = la * kDeg;
@@ -299,7 +315,7 @@ int sat2earth(const Nav &nav, double line, double elem, double *lat, double *lon
 int earth2sat(const Nav &nav, double lat, double lon, double *line, double *elem) {
     double el = 0, sc = 0;
     if (!(lat >= -90 && lat <= 90) || gpoint(nav, lat / kDeg, lon / kDeg, &el, &sc) != 0) {
-        *line = *elem = kMissing;
+        *line = *elem = MISSING_D;
         return -1;
     }
     double l = 0, e = 0;
@@ -309,7 +325,7 @@ int earth2sat(const Nav &nav, double lat, double lon, double *line, double *elem
         e = 10 * e - 9;
     }
     if (!std::isfinite(l) || !std::isfinite(e)) {
-        *line = *elem = kMissing;
+        *line = *elem = MISSING_D;
         return -1;
     }
     *line = l;
@@ -318,62 +334,3 @@ int earth2sat(const Nav &nav, double lat, double lon, double *line, double *elem
 }
 
 } // namespace gvar
-
-// ---------------------------------------------------------------------------
-// The installed navigation
-// ---------------------------------------------------------------------------
-
-namespace {
-
-struct GvarState {
-    gvar::Nav nav;
-};
-
-GvarState &st() {
-    static GvarState s;
-    return s;
-}
-
-} // namespace
-
-void GVAR_reset_state() {
-    st() = GvarState{};
-}
-
-const gvar::Nav &GVAR_nav() {
-    return st().nav;
-}
-
-int GVAR_set_nav(const int32_t *words, size_t n) {
-    gvar::Params p;
-    if (!gvar::decode(words, n, &p))
-        return -1;
-    st().nav = gvar::Nav{};
-    st().nav.p = p;
-    set_gvar_con(p.instr, p.ns_cycles, p.ns_incr, p.ew_cycles, p.ew_incr);
-    return GVAR_init();
-}
-
-int GVAR_init() {
-    gvar::init(&st().nav);
-    return 0;
-}
-
-int set_gvar_con(int instr, int ns_cycles, int ns_incr, int ew_cycles, int ew_incr) {
-    st().nav.p.instr = instr == 1 ? 1 : 0;
-    st().nav.ins = gvar::instrument(st().nav.p.instr, ns_cycles, ns_incr, ew_cycles, ew_incr);
-    return 0;
-}
-
-int sat2earth(double *lat, double *lon, double line, double elem) {
-    return gvar::sat2earth(st().nav, line, elem, lat, lon);
-}
-
-int earth2sat(double *line, double *elem, double lat, double lon) {
-    return gvar::earth2sat(st().nav, lat, lon, line, elem);
-}
-
-void GVAR_subpoint(double *lat, double *lon) {
-    *lat = st().nav.sub_lat * 57.29577951308232;
-    *lon = st().nav.sub_lon * 57.29577951308232;
-}

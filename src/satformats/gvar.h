@@ -2,7 +2,7 @@
 // earth-location algorithm): a reference orbit and attitude, an orbit and
 // attitude model in time when image motion compensation (IMC) is on, instrument
 // misalignment and the scan geometry. Pure math over a decoded parameter set; the
-// AREA navigation installs one set for the program through GVAR_set_nav.
+// AREA navigation (sat_tran.h) installs one per image.
 #pragma once
 
 #include <cstddef>
@@ -82,6 +82,10 @@ struct Nav {
 // Decodes a 640-word block (host-order words, word 0 the type text). False when
 // fewer words are given.
 bool decode(const int32_t *words, size_t n, Params *out);
+// A navigation from a block: decoded, with the instrument constants of its
+// instrument and the derived state. False (and *out untouched) when fewer words
+// are given.
+bool from_block(const int32_t *words, size_t n, Nav *out);
 // Instrument constants; bounds from the nadir cycles and increments when all
 // four counts are non-zero.
 Instrument instrument(int instr, int ns_cycles, int ns_incr, int ew_cycles, int ew_incr);
@@ -107,18 +111,3 @@ int sat2earth(const Nav &nav, double line, double elem, double *lat, double *lon
 int earth2sat(const Nav &nav, double lat, double lon, double *line, double *elem);
 
 } // namespace gvar
-
-// The program's installed GVAR navigation.
-// Decodes a block, sets the instrument constants and the derived state; -1 when
-// the block is too short.
-int GVAR_set_nav(const int32_t *words, size_t n);
-// Derived state from the installed parameter set. 0.
-int GVAR_init();
-// Resets the instrument constants of the installed navigation. 0.
-int set_gvar_con(int instr, int ns_cycles, int ns_incr, int ew_cycles, int ew_incr);
-int sat2earth(double *lat, double *lon, double line, double elem);
-int earth2sat(double *line, double *elem, double lat, double lon);
-// Sub-satellite latitude and longitude in degrees.
-void GVAR_subpoint(double *lat, double *lon);
-const gvar::Nav &GVAR_nav();
-void GVAR_reset_state();

@@ -1,29 +1,10 @@
-// Satellite image readers and the byte-order helpers.
-//
-// AREA files: a 64-word directory of signed 32-bit words, the navigation block
-// directly behind it (the directory's own navigation offset, word 34, is not
-// trusted) and the pixel block at the offset of word 33. Word 1 is 4 and tells
-// the byte order. Traps:
-//  - words 24-31 are a text comment and keep their byte order when the other
-//    words are swapped; so do words 120-127 of every 128-word navigation block
-//    (their text continuation marks) but not those of a 640-word "GVAR" block;
-//    the type words 51 and 52 are swapped like numbers, so their text shows
-//    reversed when the file's byte order is not the host's;
-//  - two-byte pixels are read big-endian whatever the directory's byte order;
-//  - a file whose word 1 is not 4 in either order may be a sync-framed stream: a
-//    big-endian directory and navigation block and nibble-coded lines, each after
-//    the pattern 00 FF 00 FF 00 FF 00 FF. Its data offset counts the navigation
-//    block's first byte as byte 256, and its last line (numbered like the line
-//    count) marks the end of the image instead of being decoded.
+// Byte-order helpers and the reader table.
 #include "satformats/sat_read.h"
-
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstring>
 
-#include "base/date.h"
-#include "base/mess.h"
+#include "satformats/area.h"
 
 // ===========================================================================
 // Module state
@@ -39,9 +20,7 @@ bool host_little_endian() {
 }
 
 struct ReadState {
-    bool swap = true;  // byte-order helpers: swap items
-    int bit_shift = 0; // AREA raw counts
-    int64_t max_pixels = AREA_MAX_PIXELS;
+    bool swap = true; // byte-order helpers: swap items
 };
 
 ReadState &st() {
@@ -53,6 +32,7 @@ ReadState &st() {
 
 void SAT_read_reset_state() {
     st() = ReadState{};
+    SAT_area_reset_state();
 }
 
 // ===========================================================================
@@ -171,526 +151,80 @@ void fswap(double *a, double *b) {
 }
 
 // ===========================================================================
-// AREA reader
+// Reader table
 // ===========================================================================
 
 namespace {
 
-constexpr size_t kBufferSize = 1 << 16;
-constexpr int kMaxPrefix = 1 << 20; // line prefix bytes
-constexpr uint8_t kSync[8] = {0x00, 0xFF, 0x00, 0xFF, 0x00, 0xFF, 0x00, 0xFF};
-constexpr int kSyncAttempts = 1024;
-
-// Bounds-checked reading of a stream through one buffer: every getter fails at
-// the end of the data instead of running past it. Positions are absolute byte
-// offsets from the start of the stream.
-class StreamCursor {
-  public:
-    explicit StreamCursor(FILE *f) : f_(f), buf_(kBufferSize) {
-        std::rewind(f_);
-        struct stat sb {};
-        int fd = fileno(f_);
-        if (fd >= 0 && fstat(fd, &sb) == 0 && S_ISREG(sb.st_mode))
-            size_ = static_cast<int64_t>(sb.st_size);
-    }
-
-    // Size of a regular file, -1 when unknown (pipes, memory streams).
-    int64_t size() const { return size_; }
-    int64_t pos() const { return begin_ + static_cast<int64_t>(at_); }
-
-    // Next byte 0-255, -1 at end of data.
-    int get_byte() {
-        if (at_ == len_ && !refill())
-            return -1;
-        return buf_[at_++];
-    }
-    // Byte at the read position without consuming it, -1 at end of data.
-    int peek_byte() {
-        if (at_ == len_ && !refill())
-            return -1;
-        return buf_[at_];
-    }
-    // Copies up to n bytes; the count copied.
-    size_t read(uint8_t *dst, size_t n) {
-        size_t done = 0;
-        while (done < n) {
-            if (at_ < len_) {
-                size_t k = std::min(n - done, len_ - at_);
-                std::memcpy(dst + done, buf_.data() + at_, k);
-                at_ += k;
-                done += k;
-            } else if (n - done >= buf_.size()) {
-                // Large remainders go straight into the caller's memory.
-                size_t k = eof_ ? 0 : std::fread(dst + done, 1, n - done, f_);
-                begin_ += static_cast<int64_t>(len_ + k);
-                at_ = len_ = 0;
-                done += k;
-                if (k == 0) {
-                    eof_ = true;
-                    break;
-                }
-            } else if (!refill()) {
-                break;
-            }
-        }
-        return done;
-    }
-    bool skip(int64_t n) { return n >= 0 && seek(pos() + n); }
-    // Moves the read position; backwards only within the buffer or on a seekable
-    // stream. False when the position cannot be reached.
-    bool seek(int64_t target) {
-        if (target < 0)
-            return false;
-        if (target >= begin_ && target <= begin_ + static_cast<int64_t>(len_)) {
-            at_ = static_cast<size_t>(target - begin_);
-            return true;
-        }
-        if (fseeko(f_, static_cast<off_t>(target), SEEK_SET) == 0) {
-            begin_ = target;
-            at_ = len_ = 0;
-            eof_ = false;
-            return size_ < 0 || target <= size_;
-        }
-        if (target < begin_)
-            return false;
-        while (pos() < target) {
-            if (at_ == len_ && !refill())
-                return false;
-            int64_t k = std::min<int64_t>(target - pos(), static_cast<int64_t>(len_ - at_));
-            at_ += static_cast<size_t>(k);
-        }
-        return true;
-    }
-
-  private:
-    bool refill() {
-        if (eof_)
-            return false;
-        begin_ += static_cast<int64_t>(len_);
-        at_ = len_ = 0;
-        len_ = std::fread(buf_.data(), 1, buf_.size(), f_);
-        if (len_ == 0)
-            eof_ = true;
-        return len_ > 0;
-    }
-
-    FILE *f_;
-    std::vector<uint8_t> buf_;
-    int64_t begin_ = 0; // stream offset of buf_[0]
-    size_t len_ = 0;    // valid bytes in buf_
-    size_t at_ = 0;     // read position in buf_
-    bool eof_ = false;
-    int64_t size_ = -1;
+// Every type but AREA reads with its own messages and is placed through its own
+// domain unless its navigation says otherwise; GINI and raster images set the
+// imager source that selects the infrared formula.
+constexpr SAT_READER kReaders[] = {
+    {.type = 51,
+     .name = "area",
+     .recognise = SAT_area_recognise,
+     .read_header = SAT_area_read_header,
+     .read_pixels = SAT_area_read_pixels,
+     .navigate = SAT_area_navigate,
+     .dispatcher_opens = true,
+     .imager_source = 51,
+     .date_lister = true},
+    {.type = 53,
+     .name = "awip",
+     .place_before = SAT_PLACE_OWN_DOMAIN,
+     .reading_note = true,
+     .imager_source = 53,
+     .byte_order = true,
+     .summary = true},
+    {.type = 54,
+     .name = "awipz",
+     .place_before = SAT_PLACE_OWN_DOMAIN,
+     .reading_note = true,
+     .imager_source = 53,
+     .byte_order = true,
+     .summary = true},
+    {.type = 55,
+     .name = "raster",
+     .place_before = SAT_PLACE_OWN_DOMAIN,
+     .reading_note = true,
+     .imager_source = 55,
+     .byte_order = true,
+     .summary = true},
+    {.type = 59,
+     .name = "tiff",
+     .place_before = SAT_PLACE_OWN_DOMAIN,
+     .processing_note = true,
+     .relabel = true,
+     .byte_order = true,
+     .summary = true},
+    {.type = 60,
+     .name = "lrit",
+     .place_before = SAT_PLACE_OWN_DOMAIN,
+     .processing_note = true,
+     .relabel = true,
+     .byte_order = true,
+     .summary = true},
 };
-
-int32_t load_word(const uint8_t *p) {
-    int32_t w = 0;
-    std::memcpy(&w, p, 4);
-    return w;
-}
-
-int32_t bswap_word(int32_t w) {
-    return static_cast<int32_t>(__builtin_bswap32(static_cast<uint32_t>(w)));
-}
-
-uint8_t shift_count(uint32_t v, int shift) {
-    return static_cast<uint8_t>(shift >= 0 ? (v << shift) : (v >> -shift));
-}
-
-// Searches the synchronisation pattern. An attempt reads bytes while they match
-// and fails at the first byte that does not (that byte is consumed; the next
-// attempt starts behind it). 1 found, 0 after 1024 failed attempts, -1 at end.
-int getsync(StreamCursor &in) {
-    for (int attempt = 0; attempt < kSyncAttempts; ++attempt) {
-        for (int i = 0;; ++i) {
-            int b = in.get_byte();
-            if (b < 0)
-                return -1;
-            if (b != kSync[i])
-                break;
-            if (i == 7)
-                return 1;
-        }
-    }
-    return 0;
-}
-
-// Nibbles of a sync-framed line: the high half of a byte first, then the low
-// half, after which the byte counts as consumed.
-class NibbleReader {
-  public:
-    explicit NibbleReader(StreamCursor &in) : in_(in) {}
-    void reset() {
-        low_next_ = false;
-        consumed_ = 0;
-    }
-    int consumed() const { return consumed_; }
-    int get() {
-        int b = in_.peek_byte();
-        if (b < 0)
-            return -1;
-        if (!low_next_) {
-            low_next_ = true;
-            return b >> 4;
-        }
-        in_.get_byte();
-        low_next_ = false;
-        ++consumed_;
-        return b & 0x0F;
-    }
-
-  private:
-    StreamCursor &in_;
-    bool low_next_ = false;
-    int consumed_ = 0;
-};
-
-// Decodes one nibble-coded line of at most L bytes into line (elements bytes,
-// zero on entry). Code 0: a literal byte from the next two nibbles; 1-12: the
-// previous value changed by -6, +6, -5, +5, ... -1, +1; 13-15: the previous
-// value repeated one to three times. Arithmetic is modulo 256.
-void decode_line(NibbleReader &nib, int length, std::vector<uint8_t> &line) {
-    static constexpr int kDelta[13] = {0, -6, 6, -5, 5, -4, 4, -3, 3, -2, 2, -1, 1};
-    nib.reset();
-    const size_t n = line.size();
-    size_t w = 0;
-    uint8_t v = 0;
-    while (nib.consumed() < length && w < n) {
-        int k = nib.get();
-        if (k < 0)
-            return;
-        if (k == 0) {
-            int hi = nib.get();
-            int lo = hi < 0 ? -1 : nib.get();
-            if (lo < 0)
-                return;
-            v = static_cast<uint8_t>(hi << 4 | lo);
-            line[w++] = v;
-        } else if (k <= 12) {
-            v = static_cast<uint8_t>(v + kDelta[k]);
-            line[w++] = v;
-        } else {
-            for (int r = 0; r < k - 12 && w < n; ++r)
-                line[w++] = v;
-        }
-    }
-}
-
-// Line number of a sync-framed line, or -1 when the frame cannot be found.
-int64_t read_line_number(StreamCursor &in) {
-    if (getsync(in) != 1)
-        return -1;
-    int b0 = in.get_byte();
-    if (b0 > 0) {
-        // A non-zero first byte means a damaged frame: take the next one.
-        if (getsync(in) != 1)
-            return -1;
-        b0 = in.get_byte();
-    }
-    int b1 = in.get_byte();
-    int b2 = in.get_byte();
-    int b3 = in.get_byte();
-    if (b0 < 0 || b1 < 0 || b2 < 0 || b3 < 0)
-        return -1;
-    return static_cast<int64_t>(b0) << 24 | b1 << 16 | b2 << 8 | b3;
-}
-
-int get_u16_be(StreamCursor &in) {
-    int hi = in.get_byte();
-    int lo = in.get_byte();
-    return hi < 0 || lo < 0 ? -1 : (hi << 8 | lo);
-}
-
-// Sync-framed lines: line numbers are repaired (a jump of more than ten lines, a
-// number beyond the image or going backwards keeps the previous number), missing
-// lines stay zero, the number equal to the line count ends the image.
-void decode_sync_lines(StreamCursor &in, AREA &a, int lines, int elems, int prefix) {
-    const int shift = st().bit_shift;
-    std::vector<uint8_t> line(static_cast<size_t>(elems));
-    NibbleReader nib(in);
-    int64_t p = 0;
-    int count = 0;
-    while (count < lines) {
-        std::fill(line.begin(), line.end(), 0);
-        int64_t n = read_line_number(in);
-        if (n < 0)
-            n = lines;
-        if (p > 0 && n > p + 10)
-            n = p;
-        else if (n > lines || n < p)
-            n = p;
-        in.skip(prefix);
-        for (int64_t added = 0; count < lines && added < n - 1 - p; ++added)
-            ++count; // the missing line stays zero
-        if (n == lines) {
-            ++count; // end of image: the rest stays zero
-            p = n;
-            continue;
-        }
-        if (count >= lines)
-            break;
-        int type = get_u16_be(in);
-        int length = get_u16_be(in);
-        if (length > 0)
-            decode_line(nib, length, line);
-        if (type == 6)
-            for (auto &v : line)
-                v = static_cast<uint8_t>(v * 4);
-        if (shift != 0)
-            for (auto &v : line)
-                v = shift_count(v, shift);
-        std::memcpy(a.data.data() + static_cast<size_t>(count) * static_cast<size_t>(elems),
-                    line.data(), line.size());
-        ++count;
-        p = n;
-    }
-}
-
-// Plain files, one line at a time: the prefix is skipped, then elements of one or
-// two bytes (big-endian) become bytes. False when the data end early.
-bool decode_plain_lines(StreamCursor &in, AREA &a, int lines, int elems, int bytes, int prefix) {
-    const int shift = st().bit_shift;
-    std::vector<uint8_t> raw(static_cast<size_t>(elems) * static_cast<size_t>(bytes));
-    uint8_t *out = a.data.data();
-    for (int l = 0; l < lines; ++l, out += elems) {
-        if (!in.skip(prefix))
-            return false;
-        size_t got = in.read(raw.data(), raw.size());
-        size_t n = got / static_cast<size_t>(bytes);
-        if (bytes == 1) {
-            for (size_t e = 0; e < n; ++e)
-                out[e] = shift_count(raw[e], shift);
-        } else {
-            for (size_t e = 0; e < n; ++e) {
-                uint32_t v = static_cast<uint32_t>(raw[2 * e]) << 8 | raw[2 * e + 1];
-                uint32_t s = shift >= 0 ? v << shift : v >> -shift;
-                out[e] = static_cast<uint8_t>(s >> 8);
-            }
-        }
-        if (got < raw.size())
-            return false;
-    }
-    return true;
-}
-
-bool nav_type_is(const uint8_t *p, const char *text) {
-    return std::memcmp(p, text, std::strlen(text)) == 0;
-}
-
-// Reads the navigation block at the read position into its slot.
-// False (with a message) when a block of a known type is cut short.
-bool read_navigation(StreamCursor &in, AREA &a) {
-    const int64_t start = in.pos();
-    uint8_t head[4] = {0, 0, 0, 0};
-    size_t got = in.read(head, 4);
-    in.seek(start);
-    if (got < 2)
-        return true; // no block at all
-    struct NavKind {
-        const char *text;
-        std::vector<int32_t> AREA::*slot;
-        int words;
-    };
-    static const NavKind kinds[] = {
-        {"GOES", &AREA::goes_nav, AREA_NAV_WORDS}, {"GVAR", &AREA::gvar_nav, AREA_GVAR_NAV_WORDS},
-        {"PS", &AREA::ps_nav, AREA_NAV_WORDS},     {"MOLL", &AREA::proj_nav, AREA_NAV_WORDS},
-        {"MSAT", &AREA::ps_nav, AREA_NAV_WORDS},   {"RECT", &AREA::proj_nav, AREA_NAV_WORDS},
-        {"MERC", &AREA::proj_nav, AREA_NAV_WORDS}, {"LAMB", &AREA::proj_nav, AREA_NAV_WORDS},
-        {"TANC", &AREA::tanc_nav, AREA_NAV_WORDS},
-    };
-    for (const auto &k : kinds) {
-        size_t len = std::strlen(k.text);
-        if (got < len || !nav_type_is(head, k.text))
-            continue;
-        std::vector<int32_t> block(static_cast<size_t>(k.words));
-        size_t bytes = block.size() * 4;
-        if (in.read(reinterpret_cast<uint8_t *>(block.data()), bytes) != bytes) {
-            MESS_print(MESS_WARN, "SAT_read_AREA: Navigation block %s is cut short\n", k.text);
-            return false;
-        }
-        // Word 0 is the type text; the text words 120-127 of short blocks keep
-        // their order too.
-        int last = k.words == AREA_GVAR_NAV_WORDS ? k.words - 1 : 119;
-        swap_longs(block.data() + 1, last);
-        a.nav_type = k.text;
-        a.*(k.slot) = std::move(block);
-        return true;
-    }
-    return true;
-}
 
 } // namespace
 
-const std::vector<int32_t> *AREA_nav_block(const AREA *area) {
-    if (!area)
-        return nullptr;
-    for (const auto *v :
-         {&area->goes_nav, &area->gvar_nav, &area->ps_nav, &area->tanc_nav, &area->proj_nav})
-        if (!v->empty())
-            return v;
+std::span<const SAT_READER> SAT_reader_table() {
+    return kReaders;
+}
+
+const SAT_READER *SAT_find_reader(int type, std::span<const SAT_READER> above) {
+    for (auto rows : {above, SAT_reader_table()})
+        for (const auto &r : rows)
+            if (r.type == type)
+                return &r;
     return nullptr;
 }
 
-void SAT_area_set_bit_shift(int shift) {
-    st().bit_shift = std::clamp(shift, -16, 16);
-}
-int SAT_area_get_bit_shift() {
-    return st().bit_shift;
-}
-void SAT_area_set_max_pixels(int64_t pixels) {
-    st().max_pixels = pixels > 0 ? pixels : AREA_MAX_PIXELS;
-}
-
-int SAT_read_AREA(FILE *stream, AREA *area) {
-    if (!stream || !area)
-        return -1;
-    *area = AREA{};
-    StreamCursor in(stream);
-
-    // Byte order from word 1; anything else may be a sync-framed stream.
-    uint8_t head[8];
-    if (in.read(head, 8) != 8)
-        return -1;
-    const int32_t version = load_word(head + 4);
-    bool framed = false;
-    if (version == 4) {
-        swap_setup(-1);
-    } else if (bswap_word(version) == 4) {
-        swap_setup(0);
-    } else {
-        framed = true;
-        swap_setup(1);
-    }
-    in.seek(0);
-    if (framed && getsync(in) != 1)
-        return -1;
-
-    uint8_t raw_dir[AREA_DIR_WORDS * 4];
-    if (in.read(raw_dir, sizeof raw_dir) != sizeof raw_dir) {
-        MESS_print(MESS_WARN, "SAT_read_AREA: File too short for the directory\n");
-        return -1;
-    }
-    std::memcpy(area->dir.data(), raw_dir, sizeof raw_dir);
-    swap_longs(area->dir.data(), AREA_W_COMMENT);
-    swap_longs(area->dir.data() + 32, AREA_DIR_WORDS - 32);
-    const auto &dir = area->dir;
-
-    if (framed && getsync(in) != 1)
-        return -1;
-    // The data offset counts from the directory's start; in a framed stream the
-    // navigation block's first byte is byte 256.
-    const int64_t nav_start = in.pos();
-    if (!read_navigation(in, *area))
-        return -1;
-
-    const int lines = dir[AREA_W_LINES];
-    const int elems = dir[AREA_W_ELEMS];
-    if (lines < 1 || lines > AREA_MAX_SIZE || elems < 1 || elems > AREA_MAX_SIZE) {
-        MESS_print(MESS_WARN, "SAT_read_AREA: Invalid image parameters\n");
-        return -1;
-    }
-    const int64_t pixels = int64_t{lines} * elems;
-    if (pixels > st().max_pixels) {
-        MESS_print(MESS_WARN, "SAT_read_AREA: Image of %dx%d is too large\n", elems, lines);
-        return -1;
-    }
-    const int prefix = dir[AREA_W_PREFIX];
-    if (prefix < 0 || prefix > kMaxPrefix) {
-        MESS_print(MESS_WARN, "SAT_read_AREA: Invalid line prefix length %d\n", prefix);
-        return -1;
-    }
-    const int64_t data_pos = nav_start - 4 * AREA_DIR_WORDS + int64_t{dir[AREA_W_DATA]};
-    if (data_pos < 0 || (in.size() >= 0 && data_pos >= in.size()) || !in.seek(data_pos)) {
-        MESS_print(MESS_WARN, "SAT_read_AREA: Data offset %d outside the file\n", dir[AREA_W_DATA]);
-        return -1;
-    }
-
-    area->data.assign(static_cast<size_t>(pixels), 0);
-    if (framed) {
-        decode_sync_lines(in, *area, lines, elems, prefix);
-        return 0;
-    }
-    const int bytes = dir[AREA_W_BYTES];
-    bool complete = true;
-    if (bytes == 1 && prefix == 0)
-        complete = in.read(area->data.data(), area->data.size()) == area->data.size();
-    else if (bytes == 1 || bytes == 2)
-        complete = decode_plain_lines(in, *area, lines, elems, bytes, prefix);
-    if (!complete)
-        MESS_print(MESS_WARN, "SAT_read_AREA: File ends inside the image, the rest is blank\n");
-    return 0;
-}
-
-// ---------------------------------------------------------------------------
-// Image record from an AREA file
-// ---------------------------------------------------------------------------
-
-namespace {
-
-std::string dir_text(const AREA &a, int word, size_t chars) {
-    std::string s(chars, '\0');
-    std::memcpy(s.data(), &a.dir[static_cast<size_t>(word)], chars);
-    s.resize(std::strlen(s.c_str()));
-    return s;
-}
-
-} // namespace
-
-int SAT_fill_AREA_image(IMAGE *image, AREA *area) {
-    if (!image || !area)
-        return -1;
-    const auto &d = area->dir;
-    IMG_init(image);
-    image->source = 51;
-    image->depth = 8;
-    image->bits_per_pixel = 8;
-    image->nx = d[AREA_W_ELEMS];
-    image->ny = d[AREA_W_LINES];
-    image->bytes_per_line = d[AREA_W_ELEMS];
-    image->byte_order = 1;
-    image->res_x = static_cast<float>(d[AREA_W_ERES]);
-    image->res_y = static_cast<float>(d[AREA_W_LRES]);
-    image->off_x = static_cast<float>(d[AREA_W_ELEM]);
-    int64_t off_y = d[AREA_W_LINE];
-    if (area->nav_type == "GOES")
-        off_y -= d[AREA_W_START_SCAN];
-    image->off_y = static_cast<float>(off_y);
-
-    DATE date;
-    DATE_init(&date);
-    int y = d[AREA_W_DATE] / 1000;
-    date.year = y < 50 ? y + 2000 : (y < 200 ? y + 1900 : y);
-    date.julian = d[AREA_W_DATE] % 1000;
-    int month = 0, day = 0;
-    if (DATE_monday_julian(date.year, date.julian, &month, &day) > 0) {
-        date.month = month;
-        date.day = day;
-    }
-    date.hour = d[AREA_W_TIME] / 10000;
-    date.minute = d[AREA_W_TIME] / 100 % 100;
-    image->date = date;
-
-    IMG_set_info(image, dir_text(*area, AREA_W_COMMENT, 32));
-    std::string label;
-    DATE_make_label(&image->date, label);
-    IMG_set_label(image, label);
-    image->data = std::move(area->data);
-    area->data.clear();
-    return 0;
-}
-
-void SAT_print_AREA(const IMAGE *image, const AREA *area) {
-    if (!area)
-        return;
-    const auto &d = area->dir;
-    MESS_print(MESS_OUT2, "Date: %s\n", image ? image->label.c_str() : "");
-    MESS_print(MESS_OUT2, "Size: %dx%d\n", d[AREA_W_ELEMS], d[AREA_W_LINES]);
-    MESS_print(MESS_OUT3, "Resolution: %dx%d\n", d[AREA_W_ERES], d[AREA_W_LRES]);
-    MESS_print(MESS_OUT3, "Correction: %dx%d\n", d[AREA_W_ELEM], d[AREA_W_LINE]);
-    MESS_print(MESS_OUT3, "Bands: %x\n", static_cast<unsigned>(d[AREA_W_BANDS]));
-    // The type words are shown as they lie in memory in host order.
-    MESS_print(MESS_OUT3, "Source type: %4.4s\n", dir_text(*area, AREA_W_SOURCE, 4).c_str());
-    MESS_print(MESS_OUT3, "Calibration type: %4.4s\n", dir_text(*area, AREA_W_CALIB, 4).c_str());
-    MESS_print(MESS_OUT3, "Navigation type: %4.4s\n", area->nav_type.c_str());
-    MESS_print(MESS_OUT2, "Comments: %32.32s\n", dir_text(*area, AREA_W_COMMENT, 32).c_str());
+const SAT_READER *SAT_recognise_reader(std::span<const uint8_t> head,
+                                       std::span<const SAT_READER> above) {
+    for (auto rows : {above, SAT_reader_table()})
+        for (const auto &r : rows)
+            if (r.recognise && r.recognise(head))
+                return &r;
+    return nullptr;
 }

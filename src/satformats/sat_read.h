@@ -1,15 +1,17 @@
-// Satellite image readers and the byte-order helpers shared by every binary
-// reader and writer of the program.
+// The byte-order helpers shared by every binary reader and writer of the
+// program, and the table of satellite image readers, one row per input type.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <string>
-#include <vector>
+#include <memory>
+#include <span>
 
 #include "base/image.h"
+// The AREA record and reader, for the callers that reach them through this
+// header.
+#include "satformats/area.h"
 
 // ===========================================================================
 // Byte-order helpers
@@ -45,79 +47,75 @@ void fswap(float *a, float *b);
 void fswap(double *a, double *b);
 
 // ===========================================================================
-// AREA files
+// Reader table
 // ===========================================================================
 //
-// An AREA file holds a 64-word directory, a navigation block directly behind it
-// and the pixel block at the directory's data offset. Three forms of the same
-// content are read: a file in the host's byte order, one in the opposite order,
-// and a sync-framed stream whose directory, navigation block and nibble-coded
-// image lines each follow the pattern 00 FF 00 FF 00 FF 00 FF.
+// One row per input type: its code and name, the steps that read a file of the
+// type, and what the dispatcher (SAT_read_file) does around them. The steps
+// run in order: read_header (the header and the date, filling the image
+// record; with read_pixels empty it reads the pixels too), read_pixels, then,
+// after the dispatcher's date lister, navigate (the image's domain or its
+// navigation). A format is added with its row here and one file of its own; a
+// row without read_header has no reader yet.
 
-inline constexpr int AREA_DIR_WORDS = 64;
-inline constexpr int AREA_NAV_WORDS = 128;                   // every block type but "GVAR"
-inline constexpr int AREA_GVAR_NAV_WORDS = 640;              // "GVAR"
-inline constexpr int AREA_MAX_SIZE = 100000;                 // lines and elements, each
-inline constexpr int64_t AREA_MAX_PIXELS = int64_t{1} << 30; // default cap of lines x elements
+// How an image is placed on the plot: through the satellite navigation (the
+// driver's satellite transformation on) or through the image's own domain
+// (off). SAT_PLACE_KEEP leaves the transformation as it is.
+enum SAT_PLACE : int { SAT_PLACE_KEEP = 0, SAT_PLACE_NAVIGATION, SAT_PLACE_OWN_DOMAIN };
 
-// Directory words the program uses (numbered from 0).
-enum AREA_dir_word : int {
-    AREA_W_STATUS = 0,
-    AREA_W_VERSION = 1, // 4: byte-order probe
-    AREA_W_DATE = 3,    // year * 1000 + day of year
-    AREA_W_TIME = 4,    // hhmmss
-    AREA_W_LINE = 5,    // line coordinate of the first image line
-    AREA_W_ELEM = 6,    // element coordinate of the first element
-    AREA_W_LINES = 8,
-    AREA_W_ELEMS = 9,
-    AREA_W_BYTES = 10, // bytes per element
-    AREA_W_LRES = 11,
-    AREA_W_ERES = 12,
-    AREA_W_PREFIX = 14, // line prefix length in bytes
-    AREA_W_BANDS = 18,
-    AREA_W_COMMENT = 24, // words 24-31: 32-character comment, kept in file order
-    AREA_W_DATA = 33,    // byte offset of the pixel block from the directory's start
-    AREA_W_START_SCAN = 47,
-    AREA_W_SOURCE = 51,
-    AREA_W_CALIB = 52,
+// What a reader keeps between its steps.
+struct SAT_READ_DATA {
+    virtual ~SAT_READ_DATA() = default;
 };
 
-// One AREA file in memory. A navigation slot is empty when the block is absent;
-// exactly one slot is filled when the block's type is known.
-struct AREA {
-    std::array<int32_t, AREA_DIR_WORDS> dir{}; // host byte order (comment words as stored)
-    std::string nav_type;          // "GOES", "GVAR", "PS", "MOLL", "MSAT", "RECT", "MERC",
-                                   // "LAMB", "TANC" or ""
-    std::vector<int32_t> goes_nav; // 128 words
-    std::vector<int32_t> gvar_nav; // 640 words
-    std::vector<int32_t> ps_nav;   // 128 words, "PS" or "MSAT"
-    std::vector<int32_t> tanc_nav; // 128 words
-    std::vector<int32_t> proj_nav; // 128 words, "MOLL", "RECT", "MERC" or "LAMB"
-    std::vector<uint8_t> data;     // lines x elements bytes, top line first
+// One read in progress, handed from step to step.
+struct SAT_READ_JOB {
+    const char *name = nullptr; // file name
+    FILE *stream = nullptr;     // the file, when the row has the dispatcher open it
+    IMAGE *image = nullptr;
+    std::unique_ptr<SAT_READ_DATA> data;
+    SAT_PLACE place = SAT_PLACE_KEEP; // as the navigate step finds it
 };
 
-// The filled navigation slot, or nullptr.
-const std::vector<int32_t> *AREA_nav_block(const AREA *area);
+// Bytes of a file's start that the recognisers are given (fewer for a shorter file).
+inline constexpr size_t SAT_HEAD_BYTES = 512;
 
-// Reads a whole AREA file from its start. 0 on success; -1 when there is no
-// stream, no synchronisation pattern where one is required, or an invalid or
-// truncated header (these last with a message at level 192).
-int SAT_read_AREA(FILE *stream, AREA *area);
+using SAT_READ_STEP = int (*)(SAT_READ_JOB &job); // 0, or -1 on failure
 
-// Bit shift applied to raw counts (not to plain one-byte files without line
-// prefix): positive shifts left, negative right; kept within -16..16.
-void SAT_area_set_bit_shift(int shift);
-int SAT_area_get_bit_shift();
-// Largest lines x elements the reader allocates (default AREA_MAX_PIXELS).
-void SAT_area_set_max_pixels(int64_t pixels);
+struct SAT_READER {
+    int type;         // input type: global flag 14 and the image's source
+    const char *name; // value of the "input" option
+    // Tells the format from the first bytes of a file (up to SAT_HEAD_BYTES).
+    bool (*recognise)(std::span<const uint8_t> head) = nullptr;
+    SAT_READ_STEP read_header = nullptr;
+    SAT_READ_STEP read_pixels = nullptr;
+    void (*navigate)(SAT_READ_JOB &job) = nullptr;
 
-// Resets the image record (IMG_init) and fills it from a successfully read AREA
-// record: source 51, depth 8, size, resolution, offsets, date, info (the comment)
-// and the date label. The pixel array moves from the AREA record into the image.
-int SAT_fill_AREA_image(IMAGE *image, AREA *area);
-// The diagnostic lines of an AREA image (date, size, resolution, offsets, bands,
-// source, calibration and navigation types, comment).
-void SAT_print_AREA(const IMAGE *image, const AREA *area);
+    // What the dispatcher does around the steps. dispatcher_opens: it opens the
+    // file (FILE_open) for the steps and reports their failures itself
+    // ("SAT_read_file: Unable to open file:%s", "SAT_read_file: Unable to read
+    // image file"); otherwise the reader opens the file and says why it fails.
+    bool dispatcher_opens = false;
+    SAT_PLACE place_before = SAT_PLACE_KEEP; // placement set before reading
+    bool reading_note = false;               // "Reading image file: %s" before reading
+    bool processing_note = false;            // "Processing image file: %s" after a read
+    int imager_source = 0;                   // driver's imager source after a read; 0: kept
+    bool date_lister = false;                // the "output" option may list the date instead
+    bool relabel = false;                    // label rebuilt from a date with a known year
+    bool byte_order = false;                 // byte order set to most significant first
+    bool summary = false;                    // "Date:", "Info:", "Image domain:" at the end
+};
 
-// Back to the start-up state: swap flag set, bit shift 0, default pixel cap.
+// The rows of the readers in this layer.
+std::span<const SAT_READER> SAT_reader_table();
+// The row of an input type; rows of readers that live above this layer (the
+// native image format) are passed in by the caller and come first. nullptr when
+// no row has the type.
+const SAT_READER *SAT_find_reader(int type, std::span<const SAT_READER> above = {});
+// The first row whose recogniser accepts the bytes, or nullptr.
+const SAT_READER *SAT_recognise_reader(std::span<const uint8_t> head,
+                                       std::span<const SAT_READER> above = {});
+
+// Back to the start-up state: swap flag set, and the AREA reader's bit shift
+// and pixel cap.
 void SAT_read_reset_state();

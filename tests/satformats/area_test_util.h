@@ -11,10 +11,12 @@
 #include "../../tools/area_fixture_lib.h"
 #include "base/mess.h"
 #include "map/maptran.h"
-#include "sat/sat_tool.h"
+#include "satformats/area.h"
+#include "satformats/area_domain.h"
 #include "satformats/gvar.h"
 #include "satformats/sat_read.h"
 #include "satformats/sat_tran.h"
+#include "satformats/satnav.h"
 #include "support/test_support.h"
 
 namespace areatest {
@@ -79,7 +81,6 @@ inline void reset_all() {
     AREA_reset_state();
     GVAR_reset_state();
     MAP_reset_state();
-    SAT_params().tran_sat = 1;
 }
 
 } // namespace areatest

@@ -584,3 +584,41 @@ TEST_F(AreaRead, RealLittleEndianPolarStereographicFile) {
     ASSERT_EQ(a.data.size(), 350u * 640u);
     EXPECT_EQ(0, std::memcmp(a.data.data(), raw.data() + 768, a.data.size()));
 }
+
+// --- Reader table ---
+
+TEST_F(AreaRead, ReaderTableRowsAndRecognisers) {
+    // Every satellite input type of this layer has a row; only AREA reads yet.
+    for (auto [type, name] : {std::pair{51, "area"},
+                              {53, "awip"},
+                              {54, "awipz"},
+                              {55, "raster"},
+                              {59, "tiff"},
+                              {60, "lrit"}}) {
+        const SAT_READER *r = SAT_find_reader(type);
+        ASSERT_NE(r, nullptr) << type;
+        EXPECT_STREQ(r->name, name);
+        EXPECT_EQ(r->read_header != nullptr, type == 51) << type;
+    }
+    EXPECT_EQ(SAT_find_reader(50), nullptr) << "the native format's row lives above";
+    const SAT_READER above[] = {{.type = 50, .name = "img"}, {.type = 51, .name = "mine"}};
+    EXPECT_STREQ(SAT_find_reader(50, above)->name, "img");
+    EXPECT_STREQ(SAT_find_reader(51, above)->name, "mine") << "rows from above come first";
+    EXPECT_EQ(SAT_find_reader(52), nullptr);
+
+    // AREA: word 1 is 4 in either order, or a sync pattern after a lead-in.
+    const fx::Image im = ramp_image(3, 4);
+    fx::Image sim = sync_header(3, 4);
+    fill_sync_rows(sim, 1);
+    for (const Bytes &file :
+         {fx::write_plain(im, fx::Order::big), fx::write_plain(im, fx::Order::little),
+          fx::write_sync(sim, fx::sync_lines(sim), {0x12, 0x00, 0x34})}) {
+        const Bytes head(file.begin(),
+                         file.begin() + std::min<size_t>(file.size(), SAT_HEAD_BYTES));
+        const SAT_READER *r = SAT_recognise_reader(head);
+        ASSERT_NE(r, nullptr);
+        EXPECT_EQ(r->type, 51);
+    }
+    EXPECT_EQ(SAT_recognise_reader(noise(SAT_HEAD_BYTES, 7, 1)), nullptr);
+    EXPECT_EQ(SAT_recognise_reader(Bytes{0, 0, 0, 0, 4}), nullptr) << "too short for word 1";
+}

@@ -242,19 +242,23 @@ fx::Image ps_image() {
     return proj_image("PS", fx::ps_block(-1530, 830, 60, 2381, 105, 6378388), 10, 10);
 }
 
-// The plot domain of a record, with the messages printed on the way.
-DOMAIN domain_of(AREA a, std::string *messages = nullptr) {
+// The plot domain of a record, with the messages printed on the way and whether
+// the image is to be placed through it rather than through the navigation.
+DOMAIN domain_of(AREA a, std::string *messages = nullptr, bool *own_domain = nullptr) {
     MessageCapture cap;
     AREA_init(&a);
     IMAGE img;
     SAT_fill_AREA_image(&img, &a);
-    AREA_calc_domain(&img, &a);
+    bool own = false;
+    AREA_calc_domain(&img, &a, &own);
     if (messages)
         *messages = cap.text();
+    if (own_domain)
+        *own_domain = own;
     return img.domain;
 }
-DOMAIN domain_of(const fx::Image &im, std::string *messages = nullptr) {
-    return domain_of(read_fixture(im), messages);
+DOMAIN domain_of(const fx::Image &im, std::string *messages = nullptr, bool *own_domain = nullptr) {
+    return domain_of(read_fixture(im), messages, own_domain);
 }
 
 } // namespace
@@ -578,8 +582,9 @@ TEST_F(AreaNav, RealPolarStereographicDomain) {
     XSAT_REQUIRE_SHARED(path, "data/area/pngarea.decoded.area");
     AREA a;
     ASSERT_EQ(read_path(path, &a), 0);
-    const DOMAIN d = domain_of(a);
-    EXPECT_EQ(std::tuple(d.proj, d.nx, d.ny, SAT_params().tran_sat), std::tuple(1, 640, 350, 0));
+    bool own = false;
+    const DOMAIN d = domain_of(a, nullptr, &own);
+    EXPECT_EQ(std::tuple(d.proj, d.nx, d.ny, own), std::tuple(1, 640, 350, true));
     // Standard latitude 60; NRMLON 1050000 is 105 W.
     EXPECT_EQ(std::tuple(d.param[0], d.param[1], d.param[2]), std::tuple(60.0f, -105.0f, 60.0f));
     // Centre (element 1120, line 880; pole at 830, -1530; 2381 m per pixel):
@@ -639,14 +644,14 @@ TEST_F(AreaNav, ProjectionBlockDomainsMatchProj) {
     };
     for (const auto &r : rows) {
         SCOPED_TRACE(r.what);
-        const DOMAIN d = domain_of(r.image);
-        EXPECT_EQ(std::tuple(d.proj, d.nx, d.ny, SAT_params().tran_sat),
-                  std::tuple(r.proj, r.image.elems, r.image.lines, 0));
+        bool own = false;
+        const DOMAIN d = domain_of(r.image, nullptr, &own);
+        EXPECT_EQ(std::tuple(d.proj, d.nx, d.ny, own),
+                  std::tuple(r.proj, r.image.elems, r.image.lines, true));
         EXPECT_NEAR(d.clat, r.clat, 2e-3);
         EXPECT_NEAR(d.clon, r.clon, 2e-3);
         EXPECT_NEAR(d.dx, r.step, 1e-6);
         EXPECT_NEAR(d.dy, r.step, 1e-6);
-        SAT_params().tran_sat = 1;
         if (r.proj == 2) {
             EXPECT_NEAR(d.param[1], -115.1, 1e-4);
         }
@@ -668,8 +673,9 @@ TEST_F(AreaNav, SatelliteDomains) {
     // proj -I -f %.6f +proj=geos +sweep=y +h=35787022 +a=6378388 +b=6356912
     //     +lon_0=-74.999852196 of (-1652970.5112, 759316.6146)
     std::string messages;
-    DOMAIN d = domain_of(goes_image(geostationary()), &messages);
-    EXPECT_EQ(std::tuple(d.proj, d.nx, d.ny, SAT_params().tran_sat), std::tuple(9, 800, 500, 1));
+    bool own = true;
+    DOMAIN d = domain_of(goes_image(geostationary()), &messages, &own);
+    EXPECT_EQ(std::tuple(d.proj, d.nx, d.ny, own), std::tuple(9, 800, 500, false));
     EXPECT_NEAR(d.param[0], 0, 1e-5);
     EXPECT_NEAR(d.param[1], kSubLon, 1e-4);
     EXPECT_NEAR(d.clat, 6.943784, 1e-3);
@@ -711,11 +717,47 @@ TEST_F(AreaNav, GridDomainResourceAndDomainMessages) {
     DOMAIN want;
     DOM_decode(text, &want);
     for (const fx::Image &im : {ps_image(), gvar_image(fx::Gvar{})}) {
-        const DOMAIN d = domain_of(im, &messages);
+        bool own = false;
+        const DOMAIN d = domain_of(im, &messages, &own);
         EXPECT_EQ(DOM_comp(&d, &want), 1) << im.nav_type;
         EXPECT_EQ(d.nx, want.nx);
-        EXPECT_EQ(SAT_params().tran_sat, 0) << im.nav_type;
+        EXPECT_TRUE(own) << im.nav_type;
         EXPECT_NE(messages.find("Image domain: "), std::string::npos) << messages;
-        SAT_params().tran_sat = 1;
     }
+}
+
+TEST_F(AreaNav, NavigationValuesAgreeWithTheProcessWideOne) {
+    // Two values held at once, each checked against the free functions after
+    // AREA_init of its own image, both ways and for the sub-satellite point.
+    const AREA goes = read_fixture(goes_image(geostationary()));
+    const AREA gv = read_fixture(gvar_image(imc_on()));
+    AREA_NAVIGATION a, b;
+    a.install(goes);
+    b.install(gv);
+    ASSERT_EQ(std::pair(a.type, b.type), std::pair(AREA_NAV_GOES, AREA_NAV_GVAR));
+    for (const auto &[nav, area] : {std::pair{&a, &goes}, {&b, &gv}}) {
+        AREA_init(area);
+        for (auto [line, elem] : {std::pair{9107.f, 7615.f}, {5396.f, 14480.f}, {1.f, 1.f}}) {
+            float la1 = 0, lo1 = 0, la2 = 0, lo2 = 0, l = line, e = elem;
+            EXPECT_EQ(nav->tran(1, &la1, &lo1, &l, &e), AREA_tran(1, &la2, &lo2, &l, &e));
+            EXPECT_EQ(std::pair(la1, lo1), std::pair(la2, lo2)) << line << " " << elem;
+            float l1 = 0, e1 = 0, l2 = 0, e2 = 0, lat = 30, lon = -80;
+            EXPECT_EQ(nav->tran(2, &lat, &lon, &l1, &e1), AREA_tran(2, &lat, &lon, &l2, &e2));
+            EXPECT_EQ(std::pair(l1, e1), std::pair(l2, e2));
+        }
+        float s1[2] = {}, s2[2] = {}, wl = 0, we = 0;
+        nav->tran(3, &s1[0], &s1[1], &wl, &we);
+        AREA_tran(3, &s2[0], &s2[1], &wl, &we);
+        EXPECT_EQ(std::pair(s1[0], s1[1]), std::pair(s2[0], s2[1]));
+        float y = 100, x = 200, l1 = 0, e1 = 0, l2 = 0, e2 = 0;
+        nav->line_elem(1, &l1, &e1, &y, &x);
+        AREA_line_elem(1, &l2, &e2, &y, &x);
+        EXPECT_EQ(std::pair(l1, e1), std::pair(l2, e2));
+    }
+    // A projection block replaces the satellite navigation but not the last
+    // GVAR parameter set, as in the process-wide instance.
+    b.install(read_fixture(ps_image()));
+    EXPECT_EQ(b.type, AREA_NAV_NONE);
+    EXPECT_EQ(b.gvar.p.epoch, GVAR_nav().p.epoch);
+    EXPECT_NE(b.gvar.p.epoch, 0);
 }
