@@ -7,6 +7,7 @@
 #include "base/date.h"
 
 #include "base/mess.h"
+#include "base/missing.h"
 #include "base/string.h"
 
 #include <array>
@@ -18,7 +19,6 @@
 
 namespace {
 
-constexpr int32_t kMissing = -9999;
 constexpr size_t kLabelMax = 51;
 // About 1.9e9 years either side of 1970: the year still fits 32 bits.
 constexpr int64_t kSecondsLimit = 60'000'000'000'000'000LL;
@@ -129,9 +129,9 @@ std::string twelve_hour(int hour, const char *minutes, const std::string &zone) 
 bool fill_decoded(DATE *out, int year, int month, int day, int hour, int minute, int second) {
     if (month < 1 || month > 12 || day < 1 || day > 31 || hour < 0 || hour > 23)
         return false;
-    if (minute != kMissing && (minute < 0 || minute > 59))
+    if (minute != MISSING && (minute < 0 || minute > 59))
         return false;
-    if (second != kMissing && (second < 0 || second > 59))
+    if (second != MISSING && (second < 0 || second > 59))
         return false;
     if (year < 0)
         return false;
@@ -304,13 +304,13 @@ int DATE_make_label(const DATE *date, std::string &out) {
     if (!date)
         return -1;
     int form = 1;
-    if (date->minute != kMissing)
+    if (date->minute != MISSING)
         form = 5;
-    else if (date->hour != kMissing)
+    else if (date->hour != MISSING)
         form = 4;
-    else if (date->day != kMissing)
+    else if (date->day != MISSING)
         form = 3;
-    else if (date->month != kMissing)
+    else if (date->month != MISSING)
         form = 2;
 
     DATE utc = *date;
@@ -371,12 +371,12 @@ int DATE_decode_label(const char *text, DATE *date) {
 
     // "0630Z  4 DEC 26", whole text, then its last 15 characters.
     if (std::sscanf(text, "%2d%2dZ %2d %3s %2d", &h, &mi, &d, mon.data(), &y) == 5 &&
-        fill_decoded(date, y, DATE_decode_month(mon.data()), d, h, mi, kMissing))
+        fill_decoded(date, y, DATE_decode_month(mon.data()), d, h, mi, MISSING))
         return 1;
     const char *t = tail(text, 15);
     const char *fmt = t[0] == ' ' ? "%1d%2dZ %2d %3s %2d" : "%2d%2dZ %2d %3s %2d";
     if (std::sscanf(t, fmt, &h, &mi, &d, mon.data(), &y) == 5 &&
-        fill_decoded(date, y, DATE_decode_month(mon.data()), d, h, mi, kMissing))
+        fill_decoded(date, y, DATE_decode_month(mon.data()), d, h, mi, MISSING))
         return 1;
     // "06:30:15Z  4 DEC 26"
     t = tail(text, 19);
@@ -386,11 +386,11 @@ int DATE_decode_label(const char *text, DATE *date) {
     // "06Z  4 DEC 26"
     t = tail(text, 13);
     if (std::sscanf(t, "%2dZ %2d %3s %2d", &h, &d, mon.data(), &y) == 4 &&
-        fill_decoded(date, y, DATE_decode_month(mon.data()), d, h, kMissing, kMissing))
+        fill_decoded(date, y, DATE_decode_month(mon.data()), d, h, MISSING, MISSING))
         return 1;
     // "26 12 04 06": year, month, day, hour
     if (std::sscanf(text, "%2d %2d %2d %2d", &y, &mo, &d, &h) == 4 &&
-        fill_decoded(date, y, mo, d, h, kMissing, kMissing))
+        fill_decoded(date, y, mo, d, h, MISSING, MISSING))
         return 1;
     return 0;
 }

@@ -5,15 +5,17 @@
 #include <cstdint>
 #include <string>
 
+#include "base/missing.h"
+
 struct DATE {
-    int32_t year = -9999;
-    int32_t month = -9999;
-    int32_t day = -9999;
-    int32_t julian = -9999; // day of the year, 1..366
-    int32_t wday = -9999;   // day of the week, 0 = Sunday
-    int32_t hour = -9999;
-    int32_t minute = -9999;
-    int32_t second = -9999;
+    int32_t year = MISSING;
+    int32_t month = MISSING;
+    int32_t day = MISSING;
+    int32_t julian = MISSING; // day of the year, 1..366
+    int32_t wday = MISSING;   // day of the week, 0 = Sunday
+    int32_t hour = MISSING;
+    int32_t minute = MISSING;
+    int32_t second = MISSING;
 };
 
 int DATE_init(DATE *date);

@@ -5,7 +5,6 @@
 #include "base/def_read.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdlib>
 #include <memory>
 #include <vector>
@@ -60,38 +59,25 @@ std::string join(const std::string &dir, const char *name) {
     return dir + "/" + name;
 }
 
-bool blank(char c) {
-    return std::isspace(static_cast<unsigned char>(c)) != 0;
-}
-
-// Splits the line into its first word and the value that follows (a quoted
-// value runs to the closing quote, or to the end of the line without one).
+// Splits the line into its first word and the value that follows (a quoted value runs to
+// the closing quote, blanks included, or to the end of the line without one); the number of
+// parts found.
 int split_words(const std::string &line, std::string &first, std::string &second) {
-    size_t i = 0, n = line.size();
-    while (i < n && blank(line[i]))
-        ++i;
-    size_t b = i;
-    while (i < n && !blank(line[i]))
-        ++i;
-    first = line.substr(b, i - b);
-    if (first.empty())
+    std::vector<std::string> words = str_split_words(line);
+    if (words.empty())
         return 0;
-    while (i < n && blank(line[i]))
-        ++i;
-    if (i >= n)
+    first = words[0];
+    if (words.size() < 2)
         return 1;
-    if (line[i] == '"') {
-        size_t close = line.find('"', i + 1);
-        if (close == std::string::npos)
-            second = line.substr(i + 1);
-        else
-            second = line.substr(i + 1, close - i - 1);
+    if (words[1][0] != '"') {
+        second = words[1];
         return 2;
     }
-    b = i;
-    while (i < n && !blank(line[i]))
-        ++i;
-    second = line.substr(b, i - b);
+    const char *blanks = " \t\n\v\f\r"; // what str_split_words splits at
+    size_t open = line.find_first_not_of(blanks, line.find_first_not_of(blanks) + first.size());
+    size_t close = line.find('"', open + 1);
+    second =
+        line.substr(open + 1, close == std::string::npos ? std::string::npos : close - open - 1);
     return 2;
 }
 

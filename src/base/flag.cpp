@@ -5,15 +5,15 @@
 
 #include <array>
 
-namespace {
+#include "base/missing.h"
 
-constexpr int64_t kMissing = -9999;
+namespace {
 
 struct FlagState {
     std::array<int64_t, FLAG_NUM> slots;
     std::array<int, FLAG_PLOT_NUM> plot;
     FlagState() {
-        slots.fill(kMissing);
+        slots.fill(MISSING);
         plot.fill(1);
     }
 };
@@ -47,7 +47,7 @@ void FLAG_reset_state() {
 }
 
 void FLAG_reset() {
-    st().slots.fill(kMissing);
+    st().slots.fill(MISSING);
 }
 
 int FLAG_get(int index) {

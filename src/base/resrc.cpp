@@ -27,12 +27,13 @@
 #include "base/files.h"
 #include "base/flag.h"
 #include "base/mess.h"
+#include "base/missing.h"
 #include "base/string.h"
 #include "base/system.h"
 
 namespace {
 
-constexpr int kFree = -9999;       // option index of a free resource
+constexpr int kFree = MISSING;     // option index of a free resource
 constexpr size_t kMaxOptName = 49; // option names are cut to this length
 constexpr size_t kMaxAnswer = 80;  // characters kept of a prompt answer
 constexpr uint32_t kDebugLevel = 0x80000000u;
@@ -424,8 +425,8 @@ int RES_parse_hour(const char *value, FILE_TIME *fields) {
     } else {
         std::sscanf(value, "%d:%d", &t.hour, &t.minute);
         if (!s.empty() && s[0] == '-' && t.hour == 0) {
-            t.hour = -9999;
-            if (t.minute != -9999)
+            t.hour = MISSING;
+            if (t.minute != MISSING)
                 t.minute = -t.minute;
         }
     }

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <strings.h>
 #include <vector>
@@ -40,7 +41,7 @@ constexpr const char *kPrintNames[] = {"pblk",  "pbblk", "ptblk", "pwht", "pbwht
                                        "ptwht", "pgry",  "pbgry", "ptgry"};
 
 constexpr size_t kMaxLine = 100;
-constexpr long kMaxTableFile = 1 << 20;
+constexpr int64_t kMaxTableFile = 1 << 20;
 
 // One colour line after its optional slot number: "name r g b" or "name #RRGGBB".
 bool parse_colour(const std::string &text, ColorEntry *e, bool *long_name) {
@@ -72,19 +73,14 @@ bool parse_colour(const std::string &text, ColorEntry *e, bool *long_name) {
 // (base - 1 when none). `end_pos` receives the count before an "END" line.
 int read_table_file(const std::string &path, int base, int *end_pos) {
     auto &s = cst();
-    FilePtr f = path.empty() ? nullptr : FILE_open(path.c_str(), "r");
-    if (!f || f.get() == stdin) // standard-stream names are no colour tables
-        return base - 1;
-    std::string text;
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f.get())) > 0) {
-        text.append(buf, n);
-        if (static_cast<long>(text.size()) > kMaxTableFile) {
+    std::optional<std::string> read = FILE_read_whole(path, kMaxTableFile);
+    if (!read) {
+        // A table that cannot be opened is skipped without a word; one that is too big is not.
+        if (FILE_size(path.c_str()) > kMaxTableFile)
             MESS_print(MESS_WARN, "CLR_read_table: colour table too large: %s\n", path.c_str());
-            break;
-        }
+        return base - 1;
     }
+    const std::string &text = *read;
     int running = base, highest = base - 1, line_no = 0;
     size_t pos = 0;
     while (pos < text.size()) {
@@ -170,15 +166,14 @@ int CLR_read_table(const char *names) {
     int count = 0;
     std::vector<std::string> files;
     parse_string(list.c_str(), ',', &count, &files);
-    const char *dir = RES_get("file_path");
     int base = 0, end_pos = -1, highest = -1;
     for (size_t i = 0; i < files.size(); ++i) {
         std::string name = str_trim(files[i]);
         if (name.empty())
             continue;
-        std::string path;
-        FILE_add_path(dir ? dir : "", name.c_str(), &path);
-        int h = read_table_file(path.empty() ? name : path, base, i == 0 ? &end_pos : nullptr);
+        // Table names are configured: a leading '~' is a home directory.
+        std::string path = FILE_expand_home(FILE_find_on_path(name));
+        int h = read_table_file(path, base, i == 0 ? &end_pos : nullptr);
         if (h > highest)
             highest = h;
         base = highest + 1;

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <strings.h>
 
 #include "base/files.h"
@@ -28,7 +29,7 @@ constexpr size_t kMaxFonts = 40;
 constexpr size_t kMaxListFileFonts = 10;
 constexpr size_t kMaxNameLen = 9;
 constexpr size_t kMaxFileLen = 105;
-constexpr long kMaxFontFileSize = 1 << 20;
+constexpr int64_t kMaxFontFileSize = 1 << 20;
 
 struct FontEntry {
     std::string name;
@@ -37,7 +38,8 @@ struct FontEntry {
 
 struct FontState {
     std::vector<FontEntry> list;
-    bool given = false; // a list was set with gset_font_list
+    bool given = false;          // a list was set with gset_font_list
+    bool list_from_file = false; // the list was read from a font list file
     std::string given_value;
     std::vector<unsigned char> strokes;
     std::array<int, 256> start{};
@@ -66,53 +68,18 @@ void add_entry(std::string name, std::string file) {
     s.list.push_back({std::move(name), std::move(file)});
 }
 
-std::string on_file_path(const std::string &name) {
-    std::string path;
-    const char *dir = RES_get("file_path");
-    FILE_add_path(dir ? dir : "", name.c_str(), &path);
-    return path.empty() ? name : path;
-}
-
-// Reads a whole text file of at most `cap` bytes; false when it cannot be opened.
-bool slurp(const std::string &path, std::string *out, long cap) {
-    if (path.empty())
-        return false;
-    FilePtr f = FILE_open(path.c_str(), "r");
-    if (!f || f.get() == stdin) // standard-stream names are no font files
-        return false;
-    out->clear();
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f.get())) > 0) {
-        out->append(buf, n);
-        if (static_cast<long>(out->size()) > cap)
-            return false;
-    }
-    return true;
-}
-
-std::vector<std::string> words(const std::string &text) {
-    std::vector<std::string> out;
-    size_t i = 0;
-    while (i < text.size()) {
-        while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i])))
-            ++i;
-        size_t j = i;
-        while (j < text.size() && !std::isspace(static_cast<unsigned char>(text[j])))
-            ++j;
-        if (j > i)
-            out.push_back(text.substr(i, j - i));
-        i = j;
-    }
-    return out;
+// The text of a configured file found on "file_path" (a leading '~' is a home directory).
+std::optional<std::string> read_configured(const std::string &name) {
+    return FILE_read_whole(FILE_expand_home(FILE_find_on_path(name)), kMaxFontFileSize);
 }
 
 // Font list file of "name file" pairs.
 bool read_list_file(const std::string &name) {
-    std::string text;
-    if (!slurp(on_file_path(name), &text, kMaxFontFileSize))
+    std::optional<std::string> text = read_configured(name);
+    if (!text)
         return false;
-    auto w = words(text);
+    fst().list_from_file = true;
+    auto w = str_split_words(*text);
     for (size_t i = 0; i + 1 < w.size() && fst().list.size() < kMaxListFileFonts; i += 2)
         add_entry(w[i], w[i + 1]);
     return true;
@@ -120,9 +87,11 @@ bool read_list_file(const std::string &name) {
 
 // "zor.fnl": lines of a font name and the rest of the line as the file name.
 void read_default_list() {
-    std::string text;
-    if (!slurp(on_file_path("zor.fnl"), &text, kMaxFontFileSize))
+    std::optional<std::string> read = read_configured("zor.fnl");
+    if (!read)
         return;
+    fst().list_from_file = true;
+    const std::string &text = *read;
     size_t pos = 0;
     while (pos < text.size() && fst().list.size() < kMaxFonts) {
         size_t end = text.find('\n', pos);
@@ -137,6 +106,17 @@ void read_default_list() {
             continue;
         add_entry(line.substr(0, sp), str_trim(line.substr(sp + 1)));
     }
+}
+
+// A font file named inside a font list file is a data name: it is taken as it is, and
+// read only when it is a bounded regular file. Other names are configured.
+std::string font_path(const std::string &file) {
+    const auto &s = fst();
+    bool data_name =
+        s.list_from_file && std::any_of(s.list.begin(), s.list.end(),
+                                        [&](const FontEntry &e) { return e.file == file; });
+    std::string path = FILE_find_on_path(file);
+    return data_name ? path : FILE_expand_home(path);
 }
 
 bool parse_int(const std::string &w, long *v) {
@@ -159,7 +139,7 @@ void clear_tables() {
 // Parses font file text into the tables; false with a message when it is malformed.
 bool parse_font(const std::string &text, const std::string &path) {
     auto &s = fst();
-    auto w = words(text);
+    auto w = str_split_words(text);
     size_t i = 0;
     long v = 0;
     auto bad = [&](const char *why) {
@@ -235,18 +215,19 @@ int read_font(const char *file) {
         s.font_type = 2;
         return 0;
     }
-    std::string path = on_file_path(file);
-    std::string text;
-    if (!slurp(path, &text, kMaxFontFileSize)) {
+    std::string path = font_path(file);
+    std::optional<std::string> text = FILE_read_whole(path, kMaxFontFileSize);
+    if (!text) {
         MESS_print(MESS_WARN, "read_font: unable to load font file: %s\n", path.c_str());
         return -1;
     }
-    return parse_font(text, path) ? 0 : -1;
+    return parse_font(*text, path) ? 0 : -1;
 }
 
 int gsetup_fonts() {
     auto &s = fst();
     s.list.clear();
+    s.list_from_file = false;
     std::string value;
     bool have = false;
     if (s.given) {

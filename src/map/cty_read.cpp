@@ -81,13 +81,7 @@ FilePtr CTY_open_file(const char *name, int *count, bool name_from_data) {
     } else {
         file = "sao.cty";
     }
-    std::string path = file;
-    const char *dir = RES_get("file_path");
-    if (data)
-        path = FILE_find_on_path(file);
-    else if (dir && *dir)
-        FILE_add_path(dir, file.c_str(), &path);
-
+    std::string path = FILE_find_on_path(file);
     FilePtr f = data ? FILE_open_data(path.c_str()) : FILE_open(path.c_str(), "r");
     if (!f) {
         MESS_print(MESS_WARN, "CTY_open_file: Database file not found: %s\n", path.c_str());

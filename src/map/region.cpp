@@ -232,14 +232,8 @@ std::string cut(const std::string &s, size_t n) {
 }
 
 // A region file name resolved against "file_path".
-std::string region_path(const char *file, Origin origin) {
-    std::string path = file ? file : "";
-    if (origin == Origin::data)
-        return FILE_find_on_path(path);
-    const char *dir = RES_get("file_path");
-    if (dir && *dir && !path.empty())
-        FILE_add_path(dir, path.c_str(), &path);
-    return path;
+std::string region_path(const char *file) {
+    return FILE_find_on_path(file ? file : "");
 }
 
 // Opens a region file; an empty name never means standard input here.
@@ -259,7 +253,7 @@ const BuiltinRegion *find_builtin(const char *name) {
 }
 
 int search_file(const char *file, const char *name, std::string &out, Origin origin) {
-    std::string path = region_path(file, origin);
+    std::string path = region_path(file);
     FilePtr f = open_region_file(path, origin);
     if (!f) {
         MESS_print(MESS_DEBUG, "Unable to open region file: %s\n", path.c_str());
@@ -567,7 +561,7 @@ int invalid_domain() {
 }
 
 int read_menu(const char *file, Origin origin) {
-    std::string path = region_path(file, origin);
+    std::string path = region_path(file);
     FilePtr f = open_region_file(path, origin);
     if (!f) {
         MESS_print(MESS_DEBUG, "Unable to open region file: %s\n", path.c_str());
@@ -736,7 +730,7 @@ int DOM_read_menu(const char *file) {
 }
 
 int DOM_print_file(const char *file) {
-    std::string path = region_path(file, Origin::user);
+    std::string path = region_path(file);
     FilePtr f = open_region_file(path, Origin::user);
     if (!f) {
         MESS_print(MESS_WARN, "Unable to open region file: %s\n", path.c_str());

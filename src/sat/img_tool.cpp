@@ -50,22 +50,6 @@ bool is_set(float v) {
     return v != MISSING_F;
 }
 
-std::vector<std::string> split_blanks(const std::string &s) {
-    std::vector<std::string> out;
-    size_t i = 0;
-    while (i < s.size()) {
-        while (i < s.size() && std::isspace(static_cast<unsigned char>(s[i])))
-            ++i;
-        size_t j = i;
-        while (j < s.size() && !std::isspace(static_cast<unsigned char>(s[j])))
-            ++j;
-        if (j > i)
-            out.push_back(s.substr(i, j - i));
-        i = j;
-    }
-    return out;
-}
-
 bool parse_int(const std::string &s, int32_t &v) {
     const char *end = s.data() + s.size();
     auto [p, ec] = std::from_chars(s.data() + (s.size() > 1 && s[0] == '+' ? 1 : 0), end, v);
@@ -165,7 +149,7 @@ bool parse_centre_grid(const std::vector<std::string> &t, size_t first, DOMAIN &
 
 // Version-3 geometry line into the image's size and domain.
 bool parse_geometry_v3(const std::string &line, IMAGE &im) {
-    std::vector<std::string> t = split_blanks(line);
+    std::vector<std::string> t = str_split_words(line);
     int32_t nx, ny;
     if (t.size() >= 2 && parse_int(t[0], nx) && parse_int(t[1], ny)) {
         im.domain.nx = nx;
@@ -530,7 +514,8 @@ int IMG_read_zor(const char *name, IMAGE *image, int /*mode*/) {
         std::string data_name;
         if (!read_data_name(f, data_name))
             return fail("IMG_read_zor: %s: no valid data file name\n", name);
-        FilePtr df = FILE_open(data_name.c_str(), "rb");
+        // A name read from the header: never a command, a stream or a home directory.
+        FilePtr df = FILE_open_data(data_name.c_str());
         if (!df)
             return fail("Unable to open: %s\n", data_name.c_str());
         int64_t left = bytes_left(df.get());

@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,9 +40,9 @@ constexpr int kMiss = -9999;
 constexpr int kBins = 256;
 constexpr int kRamp = 1000;            // ramp flag added to a bin's colour index
 constexpr size_t kEnhanceMax = 9;      // characters kept of an enhancement name
-constexpr int kMaxWords = 256;         // words read from an enhancement file
+constexpr size_t kMaxWords = 256;      // words read from an enhancement file
 constexpr size_t kMaxWordLength = 255; // longer words are cut
-constexpr long kMaxFileBytes = 1 << 20;
+constexpr int64_t kMaxFileBytes = 1 << 20;
 constexpr uint32_t kDebugLevel = 0x10000000u;
 
 struct ColorState {
@@ -154,34 +155,22 @@ void colour_range(ColorState &s, const std::string &entry, int *count) {
     }
 }
 
-// Reads an enhancement file into the bins; false when it cannot be opened.
+// Reads an enhancement file into the bins; false when it cannot be read. Its name is
+// configured ("color_fill"), so a leading '~' is a home directory.
 bool read_enhancement_file(ColorState &s, const std::string &name, int *count) {
-    std::string path;
-    const char *dir = RES_get("file_path");
-    FILE_add_path(dir ? dir : "", name.c_str(), &path);
-    FilePtr f = FILE_open(path.c_str(), "r");
-    if (!f || f.get() == stdin) {
+    std::string path = FILE_expand_home(FILE_find_on_path(name));
+    std::optional<std::string> text = FILE_read_whole(path, kMaxFileBytes);
+    if (!text) {
         MESS_print(MESS_WARN, "SAT_color_setup: Unable to read enhancement file: %s\n",
                    path.c_str());
         return false;
     }
-    std::vector<std::string> words;
-    std::string word;
-    long bytes = 0;
-    for (int c; (c = std::fgetc(f.get())) != EOF && bytes < kMaxFileBytes; ++bytes) {
-        if (std::isspace(c)) {
-            if (!word.empty()) {
-                words.push_back(word);
-                word.clear();
-                if (int(words.size()) >= kMaxWords)
-                    break;
-            }
-        } else if (word.size() < kMaxWordLength) {
-            word.push_back(static_cast<char>(c));
-        }
-    }
-    if (!word.empty() && int(words.size()) < kMaxWords)
-        words.push_back(word);
+    std::vector<std::string> words = str_split_words(*text);
+    if (words.size() > kMaxWords)
+        words.resize(kMaxWords);
+    for (std::string &w : words)
+        if (w.size() > kMaxWordLength)
+            w.resize(kMaxWordLength);
 
     for (size_t k = 0; k < words.size(); ++k) {
         const std::string &w = words[k];

@@ -57,7 +57,11 @@ int main(int argc, char **argv) {
     }
 
     std::string name;
-    FILE_get_file("Enter the satellite filename: ", &name);
+    int got = FILE_get_file("Enter the satellite filename: ", &name);
+    if (got == FILE_QUIT)
+        ZOR_exit(0);
+    if (got != 1)
+        ZOR_exit(10); // no input file
     DATE date;
     FILE_get_date(&date);
     SAT_set_date(&date);

@@ -1,39 +1,20 @@
-// File names: conventions, template expansion, current and latest files,
-// reverse matching of typed names, hour spans and the file opener.
+// File names and sequences: conventions, template expansion, current and latest files,
+// reverse matching of typed names, hour spans and the input file.
 // Times in seconds were computed with `date -u -d "..." +%s`.
 #include "base/files.h"
 
 #include <cstdlib>
-#include <fcntl.h>
-#include <functional>
 #include <gtest/gtest.h>
-#include <pwd.h>
 #include <string>
 #include <tuple>
-#include <unistd.h>
 
 #include "base/flag.h"
 #include "base/resrc.h"
-#include "base/system.h"
 #include "support/test_support.h"
 
 namespace {
 
 using Names = std::vector<std::string>;
-
-struct ExitCalled {
-    int status;
-};
-
-// Exit status the program would have ended with, -1 when it would go on.
-int exit_status_of(const std::function<void()> &f) {
-    try {
-        f();
-    } catch (const ExitCalled &e) {
-        return e.status;
-    }
-    return -1;
-}
 
 DATE make_date(int y, int mo, int d, int h, int mi) {
     return DATE{.year = y, .month = mo, .day = d, .hour = h, .minute = mi};
@@ -65,12 +46,10 @@ class Files : public ::testing::Test {
         RES_reset_state();
         FLAG_reset();
         FILE_reset_state();
-        ZOR_set_exit_handler([](int status) { throw ExitCalled{status}; });
         setenv("zorcurtime", "#202601041440", 1);
         RES_put("file_path", dir.path().c_str());
     }
     void TearDown() override {
-        ZOR_set_exit_handler(nullptr);
         unsetenv("zorcurtime");
         FILE_reset_state();
         RES_reset_state();
@@ -116,9 +95,11 @@ TEST_F(Files, TypeUsesExactLineElseFirstPrefixLineWithExtension) {
     EXPECT_EQ(FILE_set_name("radar"), 0);
     EXPECT_EQ(name_at(&d), "radar");
 
-    // Broken lines are skipped: too few words, a bad size, an overlong line, blank lines.
+    // Broken lines are skipped: too few words, a bad size, an overlong line, blank lines,
+    // and a template or header template that would start a command is no name.
     conventions("sat_ir only_two_words\nsat_ir %S/bad.ara - notanumber\n" + std::string(6000, 'q') +
-                " x y 1\n\n   \nsat_ir\t%S/%Y%m%d%h_good.ara\t-\t10\n");
+                " x y 1\n\n   \nsat_ir |cat - 0\nsat_ir %S/a.ara |cat 0\n"
+                "sat_ir\t%S/%Y%m%d%h_good.ara\t-\t10\n");
     RES_put("sat_path", "/d");
     EXPECT_EQ(FILE_set_name("sat_ir"), 1);
     EXPECT_EQ(name_at(&d), "/d/2026010406_good.ara");
@@ -275,7 +256,7 @@ TEST_F(Files, TypedNamesAreMatchedAgainstTheTemplate) {
     EXPECT_EQ(FILE_set_file("notes.txt", &name), 0);
     EXPECT_EQ(name, "notes.txt");
     EXPECT_EQ(FILE_get_date(&d), 0);
-    EXPECT_EQ(exit_status_of([&] { FILE_set_file("exit", &name); }), 0);
+    EXPECT_EQ(FILE_set_file("exit", &name), FILE_QUIT);
 
     // Day 064 of 2026 is 5 March (date -u -d "2026-01-01 +63 days"); '*' matches any text.
     FILE_set_name("@%S/goes*.%y%j.%h%n");
@@ -350,122 +331,23 @@ TEST_F(Files, GetFileWithoutPrompts) {
     EXPECT_EQ(FILE_get_file("File: ", &name), 1);
     EXPECT_EQ(name, sat("2026010411_ir.ara"));
     EXPECT_STREQ(FILE_get_name(), name.c_str());
-    // The "current" option; a missing file ends the program with status 10.
+    // The "current" option; a missing file is 0 (the program ends with status 10).
     RES_put("current", "-3:00");
     EXPECT_EQ(FILE_get_file("File: ", &name), 1);
     RES_put("current", "-1:00");
-    EXPECT_EQ(exit_status_of([&] { FILE_get_file("File: ", &name); }), 10);
+    EXPECT_EQ(FILE_get_file("File: ", &name), 0);
     EXPECT_EQ(FILE_get_file_only("File: ", &name), 0);
-    // Positional names come first; "list" lists and ends with status 0.
-    RES_new(-9999, "filename", sat("2026010411_ir.ara").c_str(), RES_LIST);
-    EXPECT_EQ(FILE_get_file("File: ", &name), 1);
-    RES_new(-9999, "filename", "list", RES_LIST);
-    EXPECT_EQ(exit_status_of([&] { FILE_get_file("File: ", &name); }), 0);
-}
-
-TEST_F(Files, OverwritePolicyAndPromptAnswers) {
-    std::string existing = dir.write("out.gif", "x");
-    EXPECT_EQ(FILE_overwrite(dir.file("new.gif").c_str(), 1), 1);
-    EXPECT_EQ(FILE_overwrite("-", 1), 1);
-    FLAG_set(FLAG_FILE_PARAM, 2);
-    EXPECT_EQ(FILE_overwrite(existing.c_str(), 2), 2);
-    FLAG_set(FLAG_FILE_PARAM, -9999);
-    FLAG_set(FLAG_BATCH, 1);
-    EXPECT_EQ(FILE_overwrite(existing.c_str(), 1), 3);
-    EXPECT_EQ(FILE_overwrite(existing.c_str(), 7), 0);
-
-    // Answers read from standard input, pointed at a file: 'o' overwrites, 'A' appends,
-    // and where no append is offered, other answers use the file.
-    FLAG_reset();
-    std::fflush(stdin);
-    int saved = dup(0), fd = open(dir.write("answers", "o\nA\nA\nnope\n").c_str(), O_RDONLY);
-    ASSERT_GE(fd, 0);
-    dup2(fd, 0);
-    close(fd);
-    clearerr(stdin);
-    testsupport::Capture prompts(1);
-    for (auto [mode, want] : {std::pair{1, 1}, {2, 2}, {1, 3}, {2, 3}})
-        EXPECT_EQ(FILE_overwrite(existing.c_str(), mode), want) << mode;
-    EXPECT_NE(prompts.text().find("(Y,N,Use,Over,App)"), std::string::npos) << "mode 2 offers App";
-    dup2(saved, 0);
-    close(saved);
-    clearerr(stdin);
-}
-
-TEST_F(Files, OpenStandardStreamsPipesHomeAndNewFolders) {
-    EXPECT_EQ(FILE_open("-", "w").get(), stdout);
-    EXPECT_EQ(FILE_open("STDN", "r").get(), stdin);
-    // Closing them left the standard streams open.
-    EXPECT_NE(fcntl(fileno(stdout), F_GETFD), -1);
-    EXPECT_NE(fcntl(fileno(stdin), F_GETFD), -1);
-    EXPECT_GE(std::fputs("", stdout), 0);
-    {
-        FilePtr p = FILE_open("|echo pipe-text", "r");
-        ASSERT_TRUE(p);
-        char buf[32] = {};
-        ASSERT_NE(std::fgets(buf, sizeof buf, p.get()), nullptr);
-        EXPECT_STREQ(buf, "pipe-text\n");
+    // Positional names come first; "list" lists and "exit" ends (the program with status 0).
+    for (auto [first, want] :
+         {std::pair{sat("2026010411_ir.ara"), 1}, {"list", FILE_QUIT}, {"exit", FILE_QUIT}}) {
+        RES_new(-9999, "filename", first.c_str(), RES_LIST);
+        EXPECT_EQ(FILE_get_file("File: ", &name), want) << first;
     }
-    auto write_to = [](const std::string &name, const char *text) {
-        FilePtr f = FILE_open(name.c_str(), "w");
-        ASSERT_TRUE(f) << name;
-        std::fputs(text, f.get());
-    };
-    std::string piped = dir.file("piped.txt");
-    write_to("|cat > " + piped, "through cat\n");
-    EXPECT_EQ(testsupport::read_file(piped), "through cat\n") << "pclose waits for cat";
-
-    const char *old_home = std::getenv("HOME");
-    std::string saved = old_home ? old_home : "";
-    setenv("HOME", dir.path().c_str(), 1);
-    write_to("~/a/b/c/new.txt", "deep");
-    EXPECT_EQ(testsupport::read_file(dir.file("a/b/c/new.txt")), "deep");
-    EXPECT_TRUE(FILE_is_dir("~/a/b"));
-    EXPECT_EQ(FILE_size("~/a/b/c/new.txt"), 4);
-    EXPECT_TRUE(FILE_open("~/x/y.txt", "a"));
-    EXPECT_TRUE(FILE_is_file(dir.file("x/y.txt").c_str()));
-    // Read modes create nothing.
-    EXPECT_FALSE(FILE_open("~/r/s.txt", "r"));
-    EXPECT_FALSE(FILE_is_dir(dir.file("r").c_str()));
-    if (old_home)
-        setenv("HOME", saved.c_str(), 1);
-    else
-        unsetenv("HOME");
-
-    if (passwd *pw = getpwnam("root")) {
-        EXPECT_EQ(FILE_expand_home("~root/etc"), std::string(pw->pw_dir) + "/etc");
-    }
-    EXPECT_EQ(FILE_expand_home("~no_such_user_xyz/f"), "~no_such_user_xyz/f");
-}
-
-TEST_F(Files, PathsAndFileTypes) {
-    auto add = [](const char *folder, const char *name) {
-        std::string out;
-        FILE_add_path(folder, name, &out);
-        return out;
-    };
-    EXPECT_EQ(add("/d", "x"), "/d/x");
-    EXPECT_EQ(add("/d/", "x"), "/d/x");
-    for (const char *keep : {"/abs", "./rel", "~/h", "-", "std"})
-        EXPECT_EQ(add("/d", keep), keep);
-    EXPECT_EQ(FILE_add_path_delim("a"), "a/");
-    EXPECT_EQ(FILE_add_path_delim("a/"), "a/");
-    EXPECT_EQ(FILE_add_path_delim(""), "");
-
-    EXPECT_EQ(FILE_type(dir.write("img", "ZORIMG 1.0 rest").c_str()), 9);
-    EXPECT_EQ(FILE_type(dir.write("sfc", "ZORSFC").c_str()), 11);
-    EXPECT_EQ(FILE_type(dir.write("short", "ZOR").c_str()), -1);
-    // A name with a suffix after '-' falls back to the part before it.
-    dir.write("grid", "ZORGRID v2");
-    EXPECT_EQ(FILE_type((dir.file("grid") + "-500mb").c_str()), 6);
-    EXPECT_EQ(FILE_type(dir.file("none").c_str()), -1);
-
-    EXPECT_EQ(FILE_make_dir(dir.file("m/n/o").c_str()), 1);
-    EXPECT_TRUE(FILE_is_dir(dir.file("m/n/o").c_str()));
-    std::string f = dir.write("del", "x");
-    EXPECT_EQ(FILE_delete(f.c_str()), 1);
-    EXPECT_FALSE(FILE_exist(f.c_str()));
-    EXPECT_TRUE(FILE_is_device("/dev/null"));
+    // A listed "exit" ends a sequence.
+    RES_new(-9999, "filename",
+            (sat("2026010411_ir.ara") + "\nexit\n" + sat("2026010411_ir.ara")).c_str(), RES_LIST);
+    FILE_first(nullptr);
+    EXPECT_EQ(walk().size(), 1u);
 }
 
 } // namespace

@@ -39,6 +39,8 @@ TEST(StringHelpers, CaseInsensitiveAndFormatting) {
     EXPECT_EQ(str_lower("AbC-1"), "abc-1");
     EXPECT_EQ(str_trim(" \t value \r\n"), "value");
     EXPECT_EQ(str_trim("   "), "");
+    EXPECT_EQ(str_split_words(" \ta  b\n\r\vc "), (V{"a", "b", "c"}));
+    EXPECT_EQ(str_split_words(" \t\n"), V{});
     EXPECT_EQ(str_printf("%03d|%-4s|%.2f", 7, "ab", 1.005), "007|ab  |1.00");
     std::string big(5000, 'x');
     EXPECT_EQ(str_printf("<%s>", big.c_str()).size(), 5002u);

@@ -2,6 +2,7 @@
 // answers, typed names placed in the satellite folder, positional "list".
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "support/test_support.h"
@@ -85,4 +86,15 @@ TEST(FilesE2E, PositionalListEndsWithZero) {
     EXPECT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_NE(r.out.find(f.sat("sat_20261204_1200.img")), std::string::npos) << r.out;
     EXPECT_EQ(r.out.find("Reading image file"), std::string::npos) << r.out;
+}
+
+TEST(FilesE2E, ConventionTemplateNeverRunsACommand) {
+    SatFolder f;
+    // A template that is a command, and a file of that very name for the latest search to find.
+    f.dir.write("name_conv", "sat |>ran - 0\n");
+    f.dir.write("|>ran", "ZORIMG\nx\ntest image\n1 1\nA");
+    auto args = f.args;
+    args.push_back("-ba");
+    auto r = run_xsat(args, f.opt);
+    EXPECT_FALSE(std::filesystem::exists(f.dir.file("ran"))) << r.out << r.err;
 }

@@ -229,6 +229,15 @@ TEST_F(TextTest, FontListsAndFontNumbers) {
     EXPECT_TRUE(has(stderr_of([&] { open_square(); }),
                     "gsetup_fonts: unable to load font list file: nolist.txt\n"));
     EXPECT_EQ(gget_glyph_width('L'), 60);
+
+    // A font file named inside a list file runs no command, even off the file path.
+    gks_reset_state();
+    RES_put("file_path", "");
+    std::string ran = dir.file("ran");
+    RES_put("font_list", ("fi:" + dir.write("cmd.txt", "Cmd |touch${IFS}" + ran + "\n")).c_str());
+    stderr_of([&] { open_square(); });
+    EXPECT_EQ(gget_num_fonts(), 1);
+    EXPECT_FALSE(std::filesystem::exists(ran)) << "the font-file name ran a command";
 }
 
 // The shipped modern.fnt against its Hershey source, read here independently: every

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <thread>
 #include <tuple>
@@ -243,6 +244,11 @@ TEST_F(ImgTest, SeparateDataFile) {
     EXPECT_EQ(bytes_str(b.data), "ABCDEF");
     dir.write("px.bin", "ABC");
     EXPECT_EQ(IMG_read_zor(f.c_str(), &b, 0), -1);
+    // The name comes from the file: it runs no command.
+    std::string ran = dir.file("ran");
+    f = dir.write("s.zor", "ZORIMG*\nl\ni\n3 2\n|touch${IFS}" + ran + "\n");
+    EXPECT_EQ(IMG_read_zor(f.c_str(), &b, 0), -1);
+    EXPECT_FALSE(std::filesystem::exists(ran)) << "the data-file name ran a command";
 }
 
 // Python inflates our file stream by stream: a 25000-byte image is three streams.
