@@ -154,16 +154,21 @@ uint8_t sample(const Pixels &px, float row, float col, bool pix_ave, const CutCl
     return b;
 }
 
+bool has_navigation(const AREA_NAVIGATION *nav) {
+    return nav && nav->type != AREA_NAV_NONE;
+}
+
 // Remap state: the two domains and how a latitude-longitude point finds its
 // place in the image.
 class Remapper {
   public:
-    Remapper(const IMAGE &image, const DOMAIN &out, const Pixels &px, const SAT_PARAMS &p)
+    Remapper(const IMAGE &image, const DOMAIN &out, const Pixels &px, const SAT_PARAMS &p,
+             const AREA_NAVIGATION *nav)
         : out_(out), px_(px), pix_ave_(p.pix_ave != 0), cut_(cut_classes(p)), min_lon_(p.min_lon),
-          max_lon_(p.max_lon), out_proj_(out) {
+          max_lon_(p.max_lon), out_proj_(out), nav_(nav) {
         // With no satellite navigation installed, "tran_sat" falls back to the
         // image's own domain rather than to a navigation that places nothing.
-        use_area_ = p.tran_sat != 0 && AREA_get_image_type() != AREA_NAV_NONE;
+        use_area_ = p.tran_sat != 0 && has_navigation(nav);
         img_ok_ = domain_usable(image.domain);
         if (img_ok_)
             img_proj_ = MapProjection(image.domain);
@@ -295,10 +300,10 @@ class Remapper {
         for (int k = 0; k < n; ++k) {
             float lat = lat_[k], lon = lon_[k], line = MISSING_F, elem = MISSING_F;
             rows_[k] = cols_[k] = MISSING_F;
-            if (is_missing(lat) || AREA_tran(2, &lat, &lon, &line, &elem) != 0 ||
+            if (is_missing(lat) || nav_->tran(2, &lat, &lon, &line, &elem) != 0 ||
                 is_missing(line) || is_missing(elem))
                 continue;
-            AREA_line_elem(2, &line, &elem, &line, &elem);
+            nav_->line_elem(2, &line, &elem, &line, &elem);
             rows_[k] = line - 1.0f;
             cols_[k] = elem - 1.0f;
         }
@@ -318,6 +323,7 @@ class Remapper {
     CutClasses cut_;
     float min_lon_, max_lon_;
     MapProjection out_proj_, img_proj_;
+    const AREA_NAVIGATION *nav_;
     bool use_area_ = false, img_ok_ = false;
     float xmin_ = 0, xmax_ = 0, ymax_ = 0;
     std::vector<float> lat_, lon_, xs_, rows_, cols_;
@@ -337,18 +343,16 @@ bool output_size_ok(long nx, long ny, const char *caller) {
 }
 
 // AREA coordinates of an image position and back (see the top of the file).
-void position_to_area(float row, float col, float *line, float *elem) {
-    float res[4];
-    AREA_get_res(res);
-    *line = res[0] + row * res[2];
-    *elem = res[1] + col * res[3];
+void position_to_area(const AREA_NAVIGATION &nav, float row, float col, float *line, float *elem) {
+    *line = nav.lcor + row * nav.lres;
+    *elem = nav.ecor + col * nav.eres;
 }
 
-bool area_to_position(float lat, float lon, float *row, float *col) {
+bool area_to_position(const AREA_NAVIGATION &nav, float lat, float lon, float *row, float *col) {
     float line = MISSING_F, elem = MISSING_F;
-    if (AREA_tran(2, &lat, &lon, &line, &elem) != 0 || is_missing(line) || is_missing(elem))
+    if (nav.tran(2, &lat, &lon, &line, &elem) != 0 || is_missing(line) || is_missing(elem))
         return false;
-    AREA_line_elem(2, &line, &elem, &line, &elem);
+    nav.line_elem(2, &line, &elem, &line, &elem);
     *row = line - 1.0f;
     *col = elem - 1.0f;
     return std::isfinite(*row) && std::isfinite(*col);
@@ -385,7 +389,28 @@ void SAT_window_size(int *width, int *height) {
         *height = clamp_side(h);
 }
 
+SAT_GEOM SAT_geom_context() {
+    SAT_GEOM g;
+    g.params = &SAT_params();
+    SAT_window_size(&g.width, &g.height);
+    g.nav = &AREA_navigation();
+    return g;
+}
+
 int SAT_domain_image(DOMAIN *domain) {
+    return SAT_domain_image(SAT_geom_context(), domain);
+}
+int SAT_remap_image(IMAGE *image, const DOMAIN *domain) {
+    return SAT_remap_image(SAT_geom_context(), image, domain);
+}
+int SAT_zoom_image(IMAGE *image, float clat, float clon, float f) {
+    return SAT_zoom_image(SAT_geom_context(), image, clat, clon, f);
+}
+int SAT_image_setup(IMAGE *image, DOMAIN *plot_domain) {
+    return SAT_image_setup(SAT_geom_context(), image, plot_domain);
+}
+
+int SAT_domain_image(const SAT_GEOM &g, DOMAIN *domain) {
     if (!domain || !is_map_proj(domain->proj))
         return 0;
     if (domain->nx <= 1 || domain->ny <= 1 || !usable_step(domain->dx) ||
@@ -393,8 +418,7 @@ int SAT_domain_image(DOMAIN *domain) {
         MESS_print(MESS_WARN, "SAT_domain_image: the domain has no grid to complete\n");
         return 0;
     }
-    int w = 0, h = 0;
-    SAT_window_size(&w, &h);
+    const int w = clamp_side(g.width), h = clamp_side(g.height);
     MAP_domain(domain);
     float lim[4];
     MAP_get_limits(lim);
@@ -405,8 +429,8 @@ int SAT_domain_image(DOMAIN *domain) {
     return 0;
 }
 
-int SAT_remap_image(IMAGE *image, const DOMAIN *domain) {
-    if (!image || !domain)
+int SAT_remap_image(const SAT_GEOM &g, IMAGE *image, const DOMAIN *domain) {
+    if (!image || !domain || !g.params)
         return 0;
     MESS_print(MESS_MESS, "Remapping image...\n");
     MESS_print(MESS_OUT2, "New domain: ");
@@ -427,15 +451,14 @@ int SAT_remap_image(IMAGE *image, const DOMAIN *domain) {
     DOMAIN out = *domain;
     if (is_missing(out.param[1]))
         out.param[1] = out.clon;
-    const SAT_PARAMS &p = SAT_params();
+    const SAT_PARAMS &p = *g.params;
     std::vector<uint8_t> data(size_t(out.nx) * size_t(out.ny), 0);
     // Without the navigation and without a usable domain of its own, the image cannot
     // be placed: the output stays black.
-    const bool placeable =
-        (p.tran_sat != 0 && p.remap_inc > 0 && AREA_get_image_type() != AREA_NAV_NONE) ||
-        Remapper::domain_usable(image->domain);
+    const bool placeable = (p.tran_sat != 0 && p.remap_inc > 0 && has_navigation(g.nav)) ||
+                           Remapper::domain_usable(image->domain);
     if (placeable) {
-        Remapper remap(*image, out, px, p);
+        Remapper remap(*image, out, px, p, g.nav);
         for (int r = 0; r < out.ny; ++r) {
             uint8_t *row = data.data() + size_t(r) * size_t(out.nx);
             if (p.remap_inc <= 0)
@@ -457,8 +480,8 @@ int SAT_remap_image(IMAGE *image, const DOMAIN *domain) {
     return 1;
 }
 
-int SAT_zoom_image(IMAGE *image, float clat, float clon, float f) {
-    if (!image)
+int SAT_zoom_image(const SAT_GEOM &g, IMAGE *image, float clat, float clon, float f) {
+    if (!image || !g.params)
         return 0;
     MESS_print(MESS_OUT2, "Zooming image: %2.1fx...\n", double(f));
     if (!std::isfinite(f) || !(f > 0.0f)) {
@@ -468,8 +491,7 @@ int SAT_zoom_image(IMAGE *image, float clat, float clon, float f) {
     Pixels px;
     if (!source_pixels(*image, "SAT_zoom_image", &px))
         return 0;
-    int w = 0, h = 0;
-    SAT_window_size(&w, &h);
+    const int w = clamp_side(g.width), h = clamp_side(g.height);
     const double inv = 1.0 / double(f);
     const int old_nx = std::max(image->nx, 0), old_ny = std::max(image->ny, 0);
     const int nw = static_cast<int>(std::min<double>(w, std::floor(double(old_nx) * f)));
@@ -483,10 +505,11 @@ int SAT_zoom_image(IMAGE *image, float clat, float clon, float f) {
     double row0 = 0, col0 = 0;
     DOMAIN dom = image->domain;
     const bool centred = !is_missing(clat);
-    const SAT_PARAMS &p = SAT_params();
-    if (image->source == SAT_IN_AREA && dom.proj == 9 && p.tran_sat) {
+    const SAT_PARAMS &p = *g.params;
+    if (image->source == SAT_IN_AREA && dom.proj == 9 && p.tran_sat && g.nav) {
+        AREA_NAVIGATION &nav = *g.nav;
         float row = 0, col = 0;
-        if (centred && area_to_position(clat, clon, &row, &col)) {
+        if (centred && area_to_position(nav, clat, clon, &row, &col)) {
             col0 = col - half_w;
             row0 = row - half_h;
             dom.clat = clat;
@@ -495,15 +518,18 @@ int SAT_zoom_image(IMAGE *image, float clat, float clon, float f) {
             if (centred)
                 MESS_print(MESS_WARN, "SAT_zoom_image: the centre is not on the image\n");
             float line = 0, elem = 0, lat = MISSING_F, lon = MISSING_F;
-            position_to_area(float(half_h), float(half_w), &line, &elem);
-            if (AREA_tran(1, &lat, &lon, &line, &elem) == 0 && !is_missing(lat)) {
+            position_to_area(nav, float(half_h), float(half_w), &line, &elem);
+            if (nav.tran(1, &lat, &lon, &line, &elem) == 0 && !is_missing(lat)) {
                 dom.clat = lat;
                 dom.clon = lon;
             }
         }
         const float lcor = float(row0) * image->res_y + image->off_y;
         const float ecor = float(col0) * image->res_x + image->off_x;
-        AREA_set_res(lcor, ecor, image->res_y / f, image->res_x / f);
+        nav.lcor = lcor;
+        nav.ecor = ecor;
+        nav.lres = image->res_y / f;
+        nav.eres = image->res_x / f;
         // The image keeps describing its place in the scan for a later zoom.
         image->off_y = lcor;
         image->off_x = ecor;
@@ -584,11 +610,10 @@ int SAT_zoom_image(IMAGE *image, float clat, float clon, float f) {
     return 0;
 }
 
-int SAT_image_setup(IMAGE *image, DOMAIN *plot_domain) {
-    if (!image || !plot_domain)
+int SAT_image_setup(const SAT_GEOM &g, IMAGE *image, DOMAIN *plot_domain) {
+    if (!image || !plot_domain || !g.params)
         return 0;
-    int w = 0, h = 0;
-    SAT_window_size(&w, &h);
+    const int w = clamp_side(g.width), h = clamp_side(g.height);
     const DOMAIN &id = image->domain;
     DOMAIN d;
     DOM_init(&d);
@@ -610,7 +635,7 @@ int SAT_image_setup(IMAGE *image, DOMAIN *plot_domain) {
     d.nx = w;
     d.ny = h;
 
-    const SAT_PARAMS &p = SAT_params();
+    const SAT_PARAMS &p = *g.params;
     auto copy_params = [&](int n, bool ellipsoid) {
         for (int i = 0; i < n; ++i)
             d.param[i] = id.param[i];

@@ -15,6 +15,7 @@
 #include "base/string.h"
 #include "base/system.h"
 #include "gks/colors.h"
+#include "sat/sat_frame.h"
 #include "satformats/area.h"
 #include "satformats/sat_read.h"
 
@@ -63,6 +64,15 @@ DOMAIN &SAT_plot_domain() {
 }
 const DATE &SAT_base_date() {
     return st().base_date;
+}
+const DOMAIN &SAT_tmp_domain() {
+    return st().tmp_domain;
+}
+const DATE &SAT_file_date() {
+    return st().file_date;
+}
+std::string &SAT_filename() {
+    return st().filename;
 }
 void SAT_reset_state() {
     st() = SatState{};
@@ -363,12 +373,12 @@ int SAT_plot(const DOMAIN *domain) {
                 late = 1;
             DATE d = s.file_date;
             s.fsecs = DATE_num_sec(&d) / late * late;
-            // Frame composition and display join here as the graphics modules land.
             MESS_print(MESS_MESS, "Frame %d: %s\n", n, s.filename.c_str());
-            IMG_free(&s.image);
+            SAT_plot_frame();
             ++n;
         } else if (FILE_get_num_file() == 0) {
-            ZOR_exit(10);
+            s.frames = n;
+            return 10;
         }
     }
     s.frames = n;
@@ -385,7 +395,9 @@ int SAT_plot_nextfile() {
         return 0;
     FILE_get_date(&s.base_date);
     s.fsecs = secs;
-    IMG_free(&s.image);
+    // The frames of a loop move one place forward once frames exist; until then the
+    // newest picture is composed on its own.
+    SAT_plot_frame();
     return 0;
 }
 

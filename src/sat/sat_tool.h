@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 
 #include "base/date.h"
 #include "map/region.h"
@@ -42,6 +43,8 @@ int SAT_in_file();
 int SAT_out_file();
 int SAT_set_date(const DATE *date);
 int SAT_plot_param();
+// The driver. Returns the status the program ends with: 0, or 10 when a single input
+// file (no sequence) could not be read.
 int SAT_plot(const DOMAIN *domain);
 int SAT_plot_nextfile();
 int SAT_callback(const char *event, float x, float y);
@@ -57,4 +60,7 @@ SAT_PARAMS &SAT_params();
 IMAGE &SAT_image();
 DOMAIN &SAT_plot_domain();
 const DATE &SAT_base_date();
+const DOMAIN &SAT_tmp_domain(); // the domain given to SAT_plot
+const DATE &SAT_file_date();    // date of the file being plotted
+std::string &SAT_filename();    // name of the file being plotted (or written)
 void SAT_reset_state();

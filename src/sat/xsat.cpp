@@ -65,6 +65,5 @@ int main(int argc, char **argv) {
     DATE date;
     FILE_get_date(&date);
     SAT_set_date(&date);
-    SAT_plot(&domain);
-    return 0;
+    return SAT_plot(&domain);
 }

@@ -159,7 +159,7 @@ void print_goes(const spinscan::Nav &n) {
 
 } // namespace
 
-const AREA_NAVIGATION &AREA_navigation() {
+AREA_NAVIGATION &AREA_navigation() {
     return st().nav;
 }
 

@@ -60,8 +60,8 @@ struct AREA_NAVIGATION {
     int pos(int date, double hours, int celestial, double xyz[3]) const;
 };
 
-// The process-wide navigation.
-const AREA_NAVIGATION &AREA_navigation();
+// The process-wide navigation (the AREA_* functions below work on it).
+AREA_NAVIGATION &AREA_navigation();
 
 // Installs the navigation of an AREA record (replacing the previous one) and,
 // for "GOES", prints its dump. 0.
