@@ -75,13 +75,7 @@ int32_t weekday(int64_t days) { // 1970-01-01 was a Thursday
 }
 
 int32_t century_year(int32_t y) {
-    if (y < 0)
-        return 1980;
-    if (y < 50)
-        y += 2000;
-    if (y < 200)
-        y += 1900;
-    return y;
+    return y < 0 ? 1980 : DATE_full_year(y);
 }
 
 // Only too-large days and clock fields are reset: zero or negative values
@@ -136,7 +130,7 @@ bool fill_decoded(DATE *out, int year, int month, int day, int hour, int minute,
     if (year < 0)
         return false;
     DATE d;
-    d.year = year < 50 ? year + 2000 : (year < 200 ? year + 1900 : year);
+    d.year = DATE_full_year(year);
     d.month = month;
     d.day = day;
     d.hour = hour;
@@ -164,6 +158,12 @@ int DATE_init(DATE *date) {
         return -1;
     *date = DATE{};
     return 1;
+}
+
+int DATE_full_year(int year) {
+    if (year < 50)
+        return year + 2000;
+    return year < 200 ? year + 1900 : year;
 }
 
 bool DATE_is_leap(int year) {

@@ -20,6 +20,9 @@ struct DATE {
 
 int DATE_init(DATE *date);
 bool DATE_is_leap(int year);
+// The full year of a year field: two digits below 50 are 20yy, other values below 200
+// count from 1900 (98 is 1998, 101 is 2001), larger values are full years already.
+int DATE_full_year(int year);
 // Seconds since 1970-01-01 00:00 UTC after normalising the record (in place).
 int64_t DATE_num_sec(DATE *date);
 // Fills all fields from seconds; the present time when seconds is null.

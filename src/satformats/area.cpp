@@ -455,7 +455,7 @@ int SAT_fill_AREA_image(IMAGE *image, AREA *area) {
     DATE date;
     DATE_init(&date);
     int y = d[AREA_W_DATE] / 1000;
-    date.year = y < 50 ? y + 2000 : (y < 200 ? y + 1900 : y);
+    date.year = DATE_full_year(y);
     date.julian = d[AREA_W_DATE] % 1000;
     int month = 0, day = 0;
     if (DATE_monday_julian(date.year, date.julian, &month, &day) > 0) {

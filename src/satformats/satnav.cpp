@@ -5,20 +5,13 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "base/date.h"
+
 namespace satnav {
 
 namespace {
 
 constexpr double kRad = 3.14159265358979323846 / 180;
-
-// Full year of a two- or three-digit year part.
-int full_year(int yy) {
-    return yy < 50 ? yy + 2000 : (yy < 200 ? yy + 1900 : yy);
-}
-
-bool leap(int year) {
-    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
 
 // Days before 1 January of a (proleptic Gregorian) year, counted from year 1.
 int64_t days_before(int64_t y) {
@@ -41,17 +34,12 @@ int bcd(uint32_t word, int digit) { // digit 0 is the most significant of eight
 } // namespace
 
 int numyr(int yy) {
-    return leap(full_year(yy)) ? 366 : 365;
+    return DATE_is_leap(DATE_full_year(yy)) ? 366 : 365;
 }
 
 int numdy(int d1, int d2) {
     auto absolute = [](int d) {
-        int y = d / 1000;
-        if (d < 50000)
-            y += 2000;
-        if (y < 200)
-            y += 1900;
-        return days_before(y) + d % 1000;
+        return days_before(DATE_full_year(d / 1000)) + d % 1000;
     };
     return static_cast<int>(absolute(d2) - absolute(d1));
 }
@@ -65,10 +53,10 @@ int mdcon(int mode, int value) {
         const int yy = value / 10000;
         const int mm = std::clamp(value / 100 % 100, 1, 12);
         const int dd = value % 100;
-        return yy * 1000 + kCum[leap(full_year(yy)) ? 1 : 0][mm - 1] + dd;
+        return yy * 1000 + kCum[DATE_is_leap(DATE_full_year(yy)) ? 1 : 0][mm - 1] + dd;
     }
     const int yy = value / 1000;
-    const int lp = leap(full_year(yy)) ? 1 : 0;
+    const int lp = DATE_is_leap(DATE_full_year(yy)) ? 1 : 0;
     const int ddd = std::clamp(value % 1000, 1, 365 + lp);
     int mm = 12;
     while (mm > 1 && ddd <= kCum[lp][mm - 1])
