@@ -8,6 +8,8 @@
 
 #include <string>
 
+#include "base/missing.h"
+
 inline constexpr int CLR_MAX = 256;
 inline constexpr size_t CLR_NAME_MAX = 19;
 
@@ -37,7 +39,7 @@ struct ATTRIB {
     int font = -9999;
 };
 
-inline constexpr int ATTRIB_MISSING = -9999;
+inline constexpr int ATTRIB_MISSING = MISSING;
 
 int ATTRIB_init(ATTRIB *rec);
 int ATTRIB_parse(const char *text, ATTRIB *rec);

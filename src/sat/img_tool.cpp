@@ -373,7 +373,7 @@ std::string one_line(const std::string &s) {
 
 void write_geometry(FILE *fp, const IMAGE &im) {
     const DOMAIN &d = im.domain;
-    if (d.proj == -9999) {
+    if (d.proj == MISSING) {
         std::fprintf(fp, "%d %d\n", im.nx, im.ny);
         return;
     }

@@ -25,6 +25,7 @@
 
 #include "base/files.h"
 #include "base/mess.h"
+#include "base/missing.h"
 #include "base/resrc.h"
 #include "base/string.h"
 #include "gks/colors.h"
@@ -36,7 +37,6 @@
 
 namespace {
 
-constexpr int kMiss = -9999;
 constexpr int kBins = 256;
 constexpr int kRamp = 1000;            // ramp flag added to a bin's colour index
 constexpr size_t kEnhanceMax = 9;      // characters kept of an enhancement name
@@ -63,7 +63,7 @@ struct ColorState {
     void reset_bins() {
         color_max = 15;
         enhance.clear();
-        sat_cut.fill(kMiss);
+        sat_cut.fill(MISSING);
         for (int b = 0; b < kBins; ++b) {
             color_fill_ind[b] = b + kRamp;
             dither_ind[b] = 0;
@@ -191,12 +191,12 @@ bool read_enhancement_file(ColorState &s, const std::string &name, int *count) {
 // Breaks not given are spread evenly between the given ones.
 void fill_breaks(ColorState &s) {
     const int last = s.color_max + 1;
-    if (s.sat_cut[0] == kMiss)
+    if (s.sat_cut[0] == MISSING)
         s.sat_cut[0] = 0;
     s.sat_cut[last] = 256;
     int prev = 0;
     for (int j = 1; j <= last; ++j) {
-        if (s.sat_cut[j] == kMiss)
+        if (s.sat_cut[j] == MISSING)
             continue;
         const int i = prev + 1;
         const int64_t lo = s.sat_cut[prev], span = int64_t(s.sat_cut[j]) - lo;
@@ -414,7 +414,7 @@ int SAT_ir_ind(float celsius) {
     case SAT_IN_RASTER: {
         // Inverted 10-bit GVAR imager count of the 10.7 um channel over 4: scaled
         // Planck radiance plus offset.
-        const double kelvin = celsius == -9999.0f ? -9999.0 : celsius + 273.15;
+        const double kelvin = is_missing(celsius) ? MISSING_D : celsius + 273.15;
         const double radiance = 50789.3 / (std::exp(1344.3 / kelvin) - 1.0);
         return 255 - trunc_to_int((radiance + 15.68) * 0.25);
     }
@@ -435,7 +435,7 @@ float SAT_ind_ir(int count) {
         const double kelvin = 1344.3 / std::log(50789.3 / ((255.0 - count) * 4.0 - 15.68) + 1.0);
         // Counts beyond the scale's end have no temperature.
         if (!std::isfinite(kelvin) || kelvin <= 0)
-            return -9999.0f;
+            return MISSING_F;
         return static_cast<float>(kelvin - 273.15);
     }
     default:
@@ -448,24 +448,24 @@ int SAT_color_max() {
 }
 
 int SAT_color_break(int bin) {
-    return bin >= 0 && bin <= kBins ? st().sat_cut[size_t(bin)] : kMiss;
+    return bin >= 0 && bin <= kBins ? st().sat_cut[size_t(bin)] : MISSING;
 }
 
 int SAT_color_fill(int bin) {
-    return bin >= 0 && bin < kBins ? st().color_fill_ind[size_t(bin)] : kMiss;
+    return bin >= 0 && bin < kBins ? st().color_fill_ind[size_t(bin)] : MISSING;
 }
 
 int SAT_color_count_bin(int count) {
-    return count >= 0 && count < kBins ? st().sat_color_ind[size_t(count)] : kMiss;
+    return count >= 0 && count < kBins ? st().sat_color_ind[size_t(count)] : MISSING;
 }
 
 int SAT_color_count_value(int count) {
-    return count >= 0 && count < kBins ? st().sat_ind[size_t(count)] : kMiss;
+    return count >= 0 && count < kBins ? st().sat_ind[size_t(count)] : MISSING;
 }
 
 int SAT_color_count_dither(int count, int *second) {
     if (count < 0 || count >= kBins)
-        return kMiss;
+        return MISSING;
     if (second)
         *second = st().sat_dith_ind[size_t(count)];
     return st().sat_dither[size_t(count)];

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "base/date.h"
+#include "base/missing.h"
 #include "map/region.h"
 #include "sat/img_tool.h"
 #include "satformats/sat_read.h"
@@ -26,8 +27,8 @@ struct SAT_PARAMS {
     int32_t tran_sat = 1;
     int32_t pix_ave = 1;
     float zoom = 1.0f;
-    float min_lon = -9999.0f;
-    float max_lon = -9999.0f;
+    float min_lon = MISSING_F;
+    float max_lon = MISSING_F;
     int32_t pix_off = 0;
     int32_t cutbase = 0;
     int32_t numcut = 0;
