@@ -40,6 +40,9 @@ struct SAT_PARAMS {
     int32_t imager_source = 51;
 };
 
+// The option codes of the program (zero-terminated lists for RES_init).
+const int *SAT_keyed_options();
+const int *SAT_positional_options();
 int SAT_in_file();
 int SAT_out_file();
 int SAT_set_date(const DATE *date);

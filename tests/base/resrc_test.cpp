@@ -17,22 +17,14 @@
 #include "base/flag.h"
 #include "base/mess.h"
 #include "base/system.h"
+#include "sat/sat_tool.h"
 #include "support/test_support.h"
 
 namespace {
 
-const int kKeyed[] = {
-    RES_HELP,        RES_BATCH,      RES_MESSAGE,     RES_FILE_PATH,  RES_DATA_PATH,
-    RES_CON_PATH,    RES_GRID_PATH,  RES_RAW_PATH,    RES_IMAGE_PATH, RES_WATCH_PATH,
-    RES_TEXT_PATH,   RES_MODEL_PATH, RES_SAT_PATH,    RES_CITY_FILE,  RES_MAP_FILE,
-    RES_INPUT,       RES_OUTPUT,     RES_NAME_CONV,   RES_IN_FILE,    RES_OUT_FILE,
-    RES_FILE_PARAM,  RES_CURRENT,    RES_HOUR,        RES_NUM_HOUR,   RES_PLOT_DOMAIN,
-    RES_GRID_DOMAIN, RES_REGION,     RES_STAT_PRIOR,  RES_PLOT_TYPE,  RES_PLOT_SCALE,
-    RES_PLOT_FORMAT, RES_PLOT_PARAM, RES_DRAW,        RES_LABEL,      RES_CON_INTERVAL,
-    RES_CON_BASE,    RES_FONT_LIST,  RES_COLOR_TABLE, RES_COLOR_TEXT, RES_COLOR_DATA,
-    RES_COLOR_MAP,   RES_COLOR_GRID, RES_COLOR_LINE,  RES_COLOR_FILL, RES_DEVICE,
-    RES_TITLE,       RES_ICON,       RES_BACKGROUND,  RES_GEOMETRY,   RES_END};
-const int kPositional[] = {RES_FILENAME, RES_END};
+// The option list of the program itself.
+const int *const kKeyed = SAT_keyed_options();
+const int *const kPositional = SAT_positional_options();
 
 // Every environment variable a test might set, cleared around each test.
 const char *const kEnv[] = {
