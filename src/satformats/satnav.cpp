@@ -38,9 +38,7 @@ int numyr(int yy) {
 }
 
 int numdy(int d1, int d2) {
-    auto absolute = [](int d) {
-        return days_before(DATE_full_year(d / 1000)) + d % 1000;
-    };
+    auto absolute = [](int d) { return days_before(DATE_full_year(d / 1000)) + d % 1000; };
     return static_cast<int>(absolute(d2) - absolute(d1));
 }
 
