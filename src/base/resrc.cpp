@@ -28,6 +28,7 @@
 #include "base/flag.h"
 #include "base/mess.h"
 #include "base/missing.h"
+#include "base/mqueue.h"
 #include "base/string.h"
 #include "base/system.h"
 
@@ -274,6 +275,102 @@ int find_positional(int n) {
 
 int store(int index, const std::string &name, const std::optional<std::string> &value, int kind) {
     return RES_new(index, name.c_str(), value ? value->c_str() : nullptr, kind);
+}
+
+// ---------------------------------------------------------------------------
+// Loop window
+
+// The link to a loop window named in the defaults list, held open until the end of
+// decoding so that the command-line options reach the window too.
+struct LoopLink {
+    bool used = false; // the queue module holds a socket or an alarm for us
+    int queue = -1;
+    int channel = -1;
+    std::vector<std::pair<std::string, std::string>> options; // from the command line
+    LoopLink() = default;
+    LoopLink(const LoopLink &) = delete;
+    LoopLink &operator=(const LoopLink &) = delete;
+    ~LoopLink() {
+        if (used)
+            MQ_close();
+    }
+    void note(const std::string &name, const std::optional<std::string> &value) {
+        if (channel >= 0)
+            options.emplace_back(name, value.value_or(""));
+    }
+    void drop() {
+        MQ_close();
+        used = false;
+        channel = -1;
+        options.clear();
+    }
+};
+
+// Sends the command-line options, then "quit", and lets the window go.
+void loop_finish(LoopLink &link) {
+    if (link.channel < 0)
+        return;
+    for (const auto &[name, value] : link.options) {
+        if (MQ_set_res(link.queue, link.channel, name, value) != 1) {
+            MESS_print(192, "ZORloop not running!\n");
+            link.drop();
+            return;
+        }
+    }
+    MQ_put(link.queue, link.channel, "quit");
+    link.drop();
+}
+
+// Entry "#window[,param...]": the window's values replace ours, and our values the
+// window lacks are sent to it.
+void loop_connect(LoopLink &link, const std::string &entry) {
+    loop_finish(link);
+    size_t comma = entry.find(',');
+    std::string window = entry.substr(1, comma == std::string::npos ? comma : comma - 1);
+    if (comma != std::string::npos)
+        MQ_set_param(entry.c_str() + comma + 1);
+    if (window.empty() || window.size() > 9 ||
+        window.find_first_not_of("0123456789") != std::string::npos) {
+        MESS_print(192, "ZORloop not running!\n");
+        return;
+    }
+    link.used = true;
+    link.queue = MQ_open(std::atoi(window.c_str()));
+    if (link.queue == -1) {
+        MESS_print(192, "ZORloop window: %s not running or no message queue exists\n",
+                   window.c_str());
+        link.drop();
+        return;
+    }
+    link.channel = MQ_connect(link.queue);
+    if (link.channel < 0) {
+        MESS_print(192, "ZORloop window: %s unable to connect\n", window.c_str());
+        link.drop();
+        return;
+    }
+    const auto &desc = st().desc;
+    std::vector<std::string> names;
+    std::vector<int> index;
+    for (size_t d = 0; d < desc.size(); ++d) {
+        if (!desc[d].name.empty()) {
+            names.push_back(desc[d].name);
+            index.push_back(static_cast<int>(d));
+        }
+    }
+    std::vector<std::optional<std::string>> values;
+    bool up = MQ_query_res(link.queue, link.channel, names, values) == 1;
+    for (size_t i = 0; i < values.size(); ++i) {
+        const RES_OPTION &opt = desc[static_cast<size_t>(index[i])];
+        const Entry *own = find_entry(opt.name.c_str());
+        if (values[i])
+            RES_new(index[i], opt.name.c_str(), values[i]->c_str(), opt.kind);
+        else if (up && own && own->value)
+            up = MQ_set_res(link.queue, link.channel, opt.name, *own->value) == 1;
+    }
+    if (!up) {
+        MESS_print(192, "ZORloop not running!\n");
+        link.drop();
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -560,6 +657,7 @@ int RES_decode(int argc, char **argv) {
     }
 
     // 2. Resource files along the defaults list.
+    LoopLink link;
     std::vector<std::string> entries;
     int n = 0;
     const char *list = RES_get("default");
@@ -572,7 +670,7 @@ int RES_decode(int argc, char **argv) {
             continue;
         }
         if (!entry.empty() && entry[0] == '#') {
-            MESS_print(192, "ZORloop not running!\n");
+            loop_connect(link, entry);
             continue;
         }
         DEF_FILE *f = DEF_open(entry.c_str());
@@ -621,6 +719,7 @@ int RES_decode(int argc, char **argv) {
             int d = find_keyed(o.name);
             if (d < 0) {
                 store(kFree, o.name, o.value, RES_STRING);
+                link.note(o.name, o.value);
                 if (o.from_next)
                     ++i;
                 continue;
@@ -632,6 +731,7 @@ int RES_decode(int argc, char **argv) {
                 o.from_next = false;
             }
             store(d, opt.name, o.value, opt.kind);
+            link.note(opt.name, o.value);
             if (o.from_next)
                 ++i;
             continue;
@@ -654,6 +754,7 @@ int RES_decode(int argc, char **argv) {
             continue;
         RES_conv_data(e.value ? e.value->c_str() : nullptr, nullptr, e.kind);
     }
+    loop_finish(link);
     return 1;
 }
 
