@@ -47,7 +47,7 @@ constexpr size_t kMinFirstBlock = 512;          // compressed form: bytes needed
 constexpr size_t kInputArea = 1 << 16;          // compressed input read ahead
 constexpr size_t kHeaderArea = 10000;           // inflated WMO header and PDB
 constexpr size_t kPdbFields = 41;               // bytes of the PDB the reader uses
-constexpr size_t kPngSlack = 1 << 16;           // PNG block bytes beyond twice the pixels
+constexpr size_t kPngSlack = 1 << 16;           // PNG bytes or samples beyond twice the pixels
 // No form of the pixels packs more than 1032 of them into a byte of the file
 // (deflate's limit); an image that would need more is not in this file. Small
 // images are accepted from short files, whose missing pixels stay zero.
@@ -538,6 +538,10 @@ bool decode_png(PngWork *w, std::span<uint8_t> pixels) {
                static_cast<int>(height), depth, colour, interlace, compression, filter);
     if (colour != PNG_COLOR_TYPE_GRAY)
         png_error(png, "colour type is not grey");
+    // Rows beyond the image are decoded only to be dropped: a trailer row or a
+    // few, not a bomb.
+    if (uint64_t{width} * height > 2 * uint64_t{pixels.size()} + kPngSlack)
+        png_error(png, "the PNG image is much larger than the product");
     const int passes = png_set_interlace_handling(png);
     png_set_packing(png);
     png_set_strip_16(png);

@@ -93,6 +93,10 @@ TEST_F(Gini, SamplesAgreeWithProjAndTheirPublishedCorners) {
         tail >> clat >> clon >> dx >> dy >> ll >> ur;
         ++rows;
         XSAT_REQUIRE_SHARED(path, "data/gini/" + file);
+        const std::string start = testsupport::read_file(path).substr(0, SAT_HEAD_BYTES);
+        const SAT_READER *row = SAT_recognise_reader(
+            std::span(reinterpret_cast<const uint8_t *>(start.data()), start.size()));
+        EXPECT_EQ(row ? row->type : 0, form == "z" ? 54 : 53) << file;
         IMAGE im;
         ASSERT_EQ(SAT_read_gini(path.c_str(), &im, form == "z"), 0) << file;
         EXPECT_EQ(std::tuple(im.nx, im.ny, im.source, im.data.size()),
