@@ -210,6 +210,7 @@ TEST_F(Gini, DescriptionDateAndDomainRules) {
     std::tie(p.la1, p.lo1) = std::pair(40.0, 200.0);
     ASSERT_EQ(read(gx::write_plain(p), false, &im).first, 0);
     EXPECT_NEAR(grid_point(im.domain, 0, 4).second, -160, 1e-3);
+    EXPECT_EQ(MAP_get_proj(), MISSING) << "the plot's projection is left as it was";
     // "SAT_FUDGE" moves the centre.
     const DOMAIN plain = im.domain;
     setenv("SAT_FUDGE", "0.5,-1", 1);
