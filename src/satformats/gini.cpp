@@ -25,8 +25,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "base/bytes.h"
