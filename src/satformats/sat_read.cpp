@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include "satformats/area.h"
+#include "satformats/gini.h"
+#include "satformats/raster.h"
 
 void SAT_read_reset_state() {
     swap_reset_state();
@@ -32,6 +34,9 @@ constexpr SAT_READER kReaders[] = {
      .date_lister = true},
     {.type = 53,
      .name = "awip",
+     .recognise = SAT_gini_recognise,
+     .read_header = SAT_gini_read_header,
+     .read_pixels = SAT_gini_read_pixels,
      .place_before = SAT_PLACE_OWN_DOMAIN,
      .reading_note = true,
      .imager_source = 53,
@@ -39,6 +44,9 @@ constexpr SAT_READER kReaders[] = {
      .summary = true},
     {.type = 54,
      .name = "awipz",
+     .recognise = SAT_giniz_recognise,
+     .read_header = SAT_giniz_read_header,
+     .read_pixels = SAT_gini_read_pixels,
      .place_before = SAT_PLACE_OWN_DOMAIN,
      .reading_note = true,
      .imager_source = 53,
@@ -46,6 +54,10 @@ constexpr SAT_READER kReaders[] = {
      .summary = true},
     {.type = 55,
      .name = "raster",
+     .recognise = SAT_raster_recognise,
+     .read_header = SAT_raster_read_header,
+     .read_pixels = SAT_raster_read_pixels,
+     .navigate = SAT_raster_navigate,
      .place_before = SAT_PLACE_OWN_DOMAIN,
      .reading_note = true,
      .imager_source = 55,
