@@ -200,6 +200,41 @@ TEST_F(PsTest, PrimitivesMarkersAndText) {
     gclose_ws(1);
 }
 
+TEST_F(PsTest, SurfaceFromPaperAndGeometry) {
+    struct Row {
+        std::string options, geometry;
+        GSurface want;
+    };
+    // Paper less half an inch at 72 points to the inch; geometry in hundredths of an inch.
+    const Row rows[] = {
+        {"", "", {756, 576, 0, 0}},
+        {",a4", "", {805, 558, 0, 0}},
+        {",legal,port", "", {972, 576, 0, 0}},
+        {",sz=8.5x11", "", {576, 756, 0, 0}},
+        {"", "400x300+100+50", {288, 216, 72, 36}},
+        {"", "400x300", {288, 216, 0, 0}},
+        {"", "+100-50", {756, 576, 72, -36}},
+        {"", "P2x2+1+0", {378, 288, 378, 288}},
+        {"", "p0.5x0.25+0.5+0", {378, 144, 378, 0}},
+    };
+    setenv("zorps_param", "a3,eps", 1);
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.options + " " + row.geometry);
+        GksOpenArgs args;
+        args.type = GWS_PS;
+        args.connection = dir.file("s.ps") + ",letter" + row.options;
+        args.geometry = row.geometry;
+        ASSERT_EQ(gopen_ws_args(args), 0);
+        GSurface s;
+        gget_win_size(&s.width, &s.height);
+        gget_win_offset(&s.x, &s.y);
+        gclose_ws(1);
+        EXPECT_EQ(std::tuple(s.width, s.height, s.x, s.y),
+                  std::tuple(row.want.width, row.want.height, row.want.x, row.want.y));
+    }
+    unsetenv("zorps_param");
+}
+
 // The page of a landscape letter picture with the workstation viewport 500 points square:
 // NDC (x, y) is (500 x, 500 y) points, turned to page point (594 - y, 18 + x) (a quarter
 // inch margin, 8.5 inch paper), pixel column 594 - y and row 792 - 18 - x at 72 dpi.
