@@ -398,9 +398,10 @@ int ghpgl_set_width(int color_index, float width) {
         factor = static_cast<float>(std::max(gget_line_print_bold(), 1));
         break;
     }
-    if (factor * width == s.width)
+    float w = std::min(factor * width, 1e6f); // beyond any pen, but still a number
+    if (w == s.width)
         return 0;
-    s.width = factor * width;
+    s.width = w;
     s.sink.printf("PW%.1f;\n", static_cast<double>(s.base_width * s.width));
     return 0;
 }

@@ -94,6 +94,11 @@ void set_rgb(int index) {
                   static_cast<double>(b));
 }
 
+// An intensity limited to 0..1; NaN is 0.
+float unit(float v) {
+    return v > 0.0f ? (v < 1.0f ? v : 1.0f) : 0.0f;
+}
+
 int gray_slot(int index) {
     return index == -1 ? 256 : (index >= 0 && index <= 256 ? index : -1);
 }
@@ -586,6 +591,7 @@ int gps_set_width(int color_index, float width) {
         whole = false;
         break;
     }
+    w = std::min(w, 1e6f); // a width beyond any page stays a number PostScript can read
     if (w == s.width)
         return 0;
     s.width = w;
@@ -657,7 +663,7 @@ int gps_image(const IMAGE *image, int x, int y) {
             size_t at = static_cast<size_t>(v) * 3;
             if (colour && table && at + 2 < table->size())
                 for (size_t i = 0; i < 3; ++i)
-                    c[i] = static_cast<int>(std::clamp((*table)[at + i], 0.0f, 1.0f) * 255.0f);
+                    c[i] = static_cast<int>(unit((*table)[at + i]) * 255.0f);
         }
         auto &t = text[static_cast<size_t>(v)];
         for (size_t i = 0; i < 3; ++i) {

@@ -251,7 +251,8 @@ TEST_F(HpglTest, OpeningFailuresLeaveNoFile) {
         {dir.file("a.hpgl") + ",sz=0x0", "gopen_ws: invalid paper size: sz=0x0\n"},
         {dir.file("a.hpgl") + ",lwidth=-1", "gopen_ws: invalid HPGL pen width: lwidth=-1\n"},
     };
-    for (const auto &[connection, message] : rows) {
+    for (const auto &row : rows) {
+        const std::string &connection = row.first, &message = row.second;
         SCOPED_TRACE(connection);
         EXPECT_TRUE(has(
             stderr_of([&] { EXPECT_EQ(gopen_ws(1, connection.c_str(), GWS_HPGL), -1); }), message));

@@ -436,7 +436,8 @@ TEST_F(PsTest, PipesAndWriteErrorsAreReportedOnceAtClose) {
         {"|head -c 10 >/dev/null", "write error on head -c 10 >/dev/null: output is incomplete\n"},
         {"/dev/full", "write error on /dev/full: output is incomplete\n"},
     };
-    for (const auto &[name, message] : rows) {
+    for (const auto &row : rows) {
+        const std::string &name = row.first, &message = row.second;
         SCOPED_TRACE(name);
         std::string err = stderr_of([&] {
             ASSERT_EQ(gopen_ws(1, name.c_str(), GWS_PS), 0);
