@@ -61,17 +61,25 @@ TEST_F(PsTest, PrologAndTrailerMatchTheGoldenFiles) {
     struct Row {
         std::string options, golden;
         bool append, reverse;
+        const char *pscolor; // value of PSCOLOR, or null
     };
     const Row rows[] = {
-        {"", "ps_landscape.ps", false, false},
-        {",eps,port", "ps_eps_portrait.ps", false, false},
-        {",EPS,color", "ps_eps_colour.ps", false, false},
-        {"", "ps_append.ps", true, false},
-        {",port,scale=0.5", "ps_portrait_reverse.ps", false, true},
+        {"", "ps_landscape.ps", false, false, nullptr},
+        {",eps,port", "ps_eps_portrait.ps", false, false, nullptr},
+        {",EPS,color", "ps_eps_colour.ps", false, false, nullptr},
+        {",eps", "ps_eps_colour.ps", false, false, "1"},
+        {",gray", "ps_landscape.ps", false, false, "1"},
+        {"", "ps_append.ps", true, false, nullptr},
+        {",port,scale=0.5", "ps_portrait_reverse.ps", false, true, nullptr},
     };
     for (const Row &row : rows) {
-        SCOPED_TRACE(row.golden);
+        SCOPED_TRACE(row.golden + row.options);
+        if (row.pscolor)
+            setenv("PSCOLOR", row.pscolor, 1);
+        else
+            unsetenv("PSCOLOR");
         std::string file = dir.file(row.golden);
+        std::filesystem::remove(file);
         if (row.append)
             dir.write(row.golden, "");
         std::string connection = (row.append ? "+" : "") + file + row.options;
