@@ -8,7 +8,7 @@ PACKAGES=(
     libgtest-dev libgmock-dev libbenchmark-dev
     libx11-dev zlib1g-dev libpng-dev libjpeg62-turbo-dev
     proj-bin libproj-dev
-    python3 hershey-fonts-data ncl-ncarg gdal-bin weather-util-data
+    python3 hershey-fonts-data ncl-ncarg gdal-bin weather-util-data ghostscript hp2xx
     xvfb xauth x11-apps xdotool
 )
 

@@ -3,12 +3,16 @@
 // pixmap, PostScript and HP-GL devices add their rows here.
 #include "gks/gks.h"
 #include "gks/gks_device.h"
+#include "gks/gks_hpgl.h"
 #include "gks/gks_meta.h"
+#include "gks/gks_ps.h"
 
 namespace {
 
 constexpr GksDeviceEntry kDevices[] = {
     {GWS_META, gmeta_open_device, {"zormeta_out", nullptr}, {}},
+    {GWS_PS, gps_open_device, {"zorps_print", "PSPRINT"}, {"zorps_geometry", "PSGEOMETRY"}},
+    {GWS_HPGL, ghpgl_open_device, {"zorhp_out", nullptr}, {"zorhp_geometry", nullptr}},
 };
 
 } // namespace

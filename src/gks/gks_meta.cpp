@@ -60,26 +60,6 @@ void write_points(GksSink &out, std::span<const GPoint> pts, bool always_newline
         out.printf("\n");
 }
 
-std::string creation_date() {
-    std::time_t t = std::time(nullptr);
-    if (const char *e = std::getenv("SOURCE_DATE_EPOCH"); e && *e) {
-        char *end = nullptr;
-        long long v = std::strtoll(e, &end, 10);
-        if (end && *end == '\0' && v >= 0)
-            t = static_cast<std::time_t>(v);
-    }
-    char buf[64];
-    std::tm tm{};
-    if (std::getenv("SOURCE_DATE_EPOCH"))
-        gmtime_r(&t, &tm);
-    else
-        localtime_r(&t, &tm);
-    // The 24-character ctime form and a newline.
-    if (std::strftime(buf, sizeof buf, "%a %b %e %H:%M:%S %Y\n", &tm) == 0)
-        return "\n";
-    return buf;
-}
-
 // The metafile device: every call of the text type is a record; the CGM type writes only
 // clip rectangles and polylines.
 class MetaDevice final : public GksDevice {
@@ -243,6 +223,26 @@ void apply_geometry(const char *g, int *w, int *h, int *x, int *y) {
 } // namespace
 
 namespace gks::detail {
+std::string creation_date() {
+    std::time_t t = std::time(nullptr);
+    if (const char *e = std::getenv("SOURCE_DATE_EPOCH"); e && *e) {
+        char *end = nullptr;
+        long long v = std::strtoll(e, &end, 10);
+        if (end && *end == '\0' && v >= 0)
+            t = static_cast<std::time_t>(v);
+    }
+    char buf[64];
+    std::tm tm{};
+    if (std::getenv("SOURCE_DATE_EPOCH"))
+        gmtime_r(&t, &tm);
+    else
+        localtime_r(&t, &tm);
+    // The 24-character ctime form and a newline.
+    if (std::strftime(buf, sizeof buf, "%a %b %e %H:%M:%S %Y\n", &tm) == 0)
+        return "\n";
+    return buf;
+}
+
 GksSink &meta_sink() {
     return mst().sink;
 }

@@ -74,8 +74,9 @@ void replay_all(bool poll) {
     }
 }
 
-// How the store is printed: the device, the name it reports under, its output file and,
-// when the page has a fixed size, the surface replayed onto.
+// How the store is printed: the device, the name it reports under, its output file (empty:
+// the device's default) and, when the page has a fixed size, the surface replayed onto;
+// with device_page the surface the device asks for.
 struct PrintJob {
     const char *who;
     const char *empty_message;
@@ -83,6 +84,7 @@ struct PrintJob {
     GksDeviceFactory opener;
     std::string file;
     std::optional<GSurface> page;
+    bool device_page = false;
 };
 
 // Prints the store through a freshly opened device, then puts the window back.
@@ -106,15 +108,18 @@ int print_store(const PrintJob &job) {
         return -1;
     }
     int device_class = printer->device_class();
+    std::optional<GSurface> page = job.device_page ? printer->surface() : job.page;
     KernelState saved = kernel();
     GksInteractive *w = window_services();
     int cursor = w ? w->set_cursor(8) : 0;
     auto window = gswap_device(std::move(printer));
     auto &k = kernel();
     k.open_graphics = 1;
-    if (job.page) {
-        k.win_width = job.page->width;
-        k.win_height = job.page->height;
+    if (page) {
+        k.win_width = page->width;
+        k.win_height = page->height;
+        k.win_x = page->x;
+        k.win_y = page->y;
     }
     ginit_plot(device_class);
     if (s.objects.empty())
@@ -339,16 +344,21 @@ int gobj_redraw_plot() {
 }
 
 int gobj_print_plot() {
-    const char *name = std::getenv("zorps_print");
-    if (!name)
-        name = std::getenv("PSPRINT");
-    // A 756 by 576 point landscape page.
-    PrintJob job{"gprint_plot",
-                 "gobj_print_plot: No redraw data to make Postscript file from\n",
-                 GWS_PS,
-                 gks_find_device(GWS_PS),
-                 name ? name : "zor.ps",
-                 GSurface{757, 577, 0, 0}};
+    // PostScript on a 756 by 576 point landscape page, or HP-GL on its own page when
+    // "zorprint" asks for it. The output is named by the device's variables (device table).
+    const char *printer = std::getenv("zorprint");
+    bool hpgl = printer && strcasecmp(printer, "hpgl") == 0;
+    int type = hpgl ? GWS_HPGL : GWS_PS;
+    std::string file;
+    if (const GksDeviceEntry *e = gks_find_entry(type))
+        for (const char *var : e->output_env)
+            if (const char *v = var ? std::getenv(var) : nullptr; v && *v && file.empty())
+                file = v;
+    PrintJob job{
+        "gprint_plot", "gobj_print_plot: No redraw data to make Postscript file from\n",
+        type,          gks_find_device(type),
+        file,          hpgl ? std::nullopt : std::optional<GSurface>(GSurface{757, 577, 0, 0}),
+        hpgl};
     int rc = print_store(job);
     if (rc == 0)
         if (GksInteractive *w = window_services())

@@ -13,6 +13,14 @@ GksSink GksSink::to_file(FilePtr file, std::string name) {
     GksSink s;
     s.file_ = std::move(file);
     s.name_ = std::move(name);
+    s.pipe_ = s.file_ && s.file_.get_deleter().pipe;
+    if (s.pipe_) {
+        // Set after the command started, so that it keeps the default action itself.
+        struct sigaction ignore {};
+        ignore.sa_handler = SIG_IGN;
+        sigemptyset(&ignore.sa_mask);
+        sigaction(SIGPIPE, &ignore, &s.old_pipe_action_);
+    }
     return s;
 }
 
@@ -21,12 +29,6 @@ GksSink GksSink::to_string(std::string *text) {
     s.text_ = text;
     s.name_ = "string";
     return s;
-}
-
-void GksSink::fail() {
-    if (!failed_)
-        MESS_print(MESS_WARN, "write error on %s: output is incomplete\n", name_.c_str());
-    failed_ = true;
 }
 
 void GksSink::vprintf(const char *format, va_list ap) {
@@ -77,11 +79,20 @@ void GksSink::put_u16(unsigned value) {
 int GksSink::close() {
     if (!is_open())
         return -1;
+    int status = 0;
     if (file_) {
         if (std::fflush(file_.get()) != 0 || std::ferror(file_.get()))
             fail();
+        if (pipe_) {
+            status = pclose(file_.release());
+            sigaction(SIGPIPE, &old_pipe_action_, nullptr);
+        }
         file_.reset();
     }
     text_ = nullptr;
-    return failed_ ? -1 : 0;
+    if (failed_)
+        MESS_print(MESS_WARN, "write error on %s: output is incomplete\n", name_.c_str());
+    else if (status != 0)
+        MESS_print(MESS_WARN, "command %s failed: output is incomplete\n", name_.c_str());
+    return failed_ || status != 0 ? -1 : 0;
 }

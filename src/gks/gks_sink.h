@@ -1,8 +1,11 @@
 // Output sink of the paper and metafile devices: a file, a pipe or (for tests) a string.
 // The first write error sticks: later writes are dropped, the error is reported once at
-// level 192 and close() returns -1.
+// level 192 when the sink is closed, and close() returns -1. A pipe also fails when its
+// command ends with a non-zero status; while a pipe is open SIGPIPE is ignored, so that a
+// command that stops reading early gives a write error instead of ending the program.
 #pragma once
 
+#include <csignal>
 #include <cstdarg>
 #include <cstddef>
 #include <string>
@@ -18,7 +21,8 @@ class GksSink {
     GksSink &operator=(const GksSink &) = delete;
     ~GksSink();
 
-    // Writes into an open stream (owned) named `name` in messages.
+    // Writes into an open stream (owned) named `name` in messages; a pipe when the stream
+    // came from FILE_open with a "|command" name.
     static GksSink to_file(FilePtr file, std::string name);
     // Appends to a string the caller keeps alive while the sink is open.
     static GksSink to_string(std::string *text);
@@ -36,9 +40,11 @@ class GksSink {
     int close();
 
   private:
-    void fail();
+    void fail() { failed_ = true; }
     FilePtr file_;
     std::string *text_ = nullptr;
     std::string name_;
     bool failed_ = false;
+    bool pipe_ = false;
+    struct sigaction old_pipe_action_ {};
 };

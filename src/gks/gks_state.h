@@ -110,5 +110,8 @@ void font_sync();
 // Marks list entry n as the loaded font.
 void font_loaded(int n);
 void font_reset_state();
+// Creation date of a paper or metafile header: the 24-character ctime form and a newline,
+// in local time, or in UTC from SOURCE_DATE_EPOCH when that is set (reproducible output).
+std::string creation_date();
 
 } // namespace gks::detail
