@@ -420,18 +420,14 @@ int gps_init_file() {
         return -1;
     std::string title = comment_text(gget_win_title());
     if (!s.append) {
-        // Without margins an EPS page is its drawing surface, so its bounding box is too.
-        int w = static_cast<int>(std::ceil((s.sx - 0.5f) * 72.0f * s.scale));
-        int h = static_cast<int>(std::ceil((s.sy - 0.5f) * 72.0f * s.scale));
-        if (s.eps) {
-            put("%!PS-Adobe-3.0 EPSF-3.0\n");
-            if (s.port)
-                s.sink.printf("%%%%BoundingBox: 0 0 %d %d\n", w, h);
-            else
-                s.sink.printf("%%%%BoundingBox: 0 0 %d %d\n", h, w);
-        } else {
+        // The bounding box is that of the letter surface whatever the paper, and a landscape
+        // EPS page is moved down by the whole page height, so on letter paper its drawing
+        // lies 36 points right of the box. Readers of these files expect exactly these lines.
+        if (s.eps)
+            put(s.port ? "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 756 576\n"
+                       : "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 576 756\n");
+        else
             put("%!PS-Adobe-1.0\n");
-        }
         s.sink.printf("%%%%Title: ZOR Graphics Display: %s\n", title.c_str());
         put("%%Creator: ZOR Postscript Processor-2.0\n");
         s.sink.printf("%%%%CreationDate: %s", creation_date().c_str());
@@ -443,8 +439,7 @@ int gps_init_file() {
         if (!s.port) {
             put("90 rotate\n");
             if (s.eps)
-                s.sink.printf("0. inch -%.2f inch translate\n",
-                              static_cast<double>(static_cast<float>(h) / 72.0f));
+                s.sink.printf("0. inch -%.2f inch translate\n", static_cast<double>(s.sy));
             else
                 s.sink.printf(".25 inch -%.2f inch translate\n", static_cast<double>(s.sy - 0.25f));
         } else if (!s.eps) {
