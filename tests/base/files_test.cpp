@@ -121,6 +121,13 @@ TEST_F(Files, MissingConventionFileSpecialTypesAndSavedConvention) {
     EXPECT_STREQ(FILE_get_key('L'), "500");
     EXPECT_STREQ(FILE_get_key('V'), "temp");
     EXPECT_EQ(name_at(&d), "/g/2026010406_500_temp.grd");
+    // Keys belong to the process, not to a convention: the region key the domain decoder
+    // set still fills %r after another type is selected.
+    FILE_set_key('r', "us");
+    FILE_set_name("sat_ir");
+    FILE_set_name("@%r_%Y%m%d_%h.img");
+    EXPECT_EQ(name_at(&d), "us_20260104_06.img");
+    EXPECT_STREQ(FILE_get_key('L'), "500");
     EXPECT_EQ(FILE_set_name("none"), 0);
     std::string name;
     EXPECT_EQ(FILE_set_date(&d, &name), 0);
