@@ -997,6 +997,12 @@ int64_t FILE_get_late_off() {
     return cv.late_off > 0 ? cv.late_off : DEFAULT_LATE_OFF;
 }
 
+int64_t FILE_date_seconds(const DATE *date) {
+    if (!date)
+        return 0;
+    return align(to_sec(*date), FILE_get_late_off());
+}
+
 int FILE_set_time(const FILE_TIME *fields) {
     st().fixed = fields ? *fields : FILE_TIME{};
     st().cv.late_off = MISSING;
