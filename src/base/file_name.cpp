@@ -42,12 +42,14 @@ struct Convention {
     std::string header;   // header template ("" = none)
     int64_t min_size = 0; // minimum size of a usable file
     std::string ext;      // extension for %e
-    std::vector<std::pair<char, std::string>> keys;
     int64_t late_off = MISSING;
 };
 
 struct NameState {
     Convention cv;
+    // Substitution keys ("grid:L=500", the domain text as 'r'): they outlive a convention,
+    // as other modules set them before the type is chosen.
+    std::vector<std::pair<char, std::string>> keys;
     struct Saved {
         Convention cv;
         std::string typed_name, typed_dir;
@@ -143,7 +145,7 @@ std::string path_value(char code) {
 }
 
 const std::string *key_value(char key) {
-    for (const auto &kv : st().cv.keys)
+    for (const auto &kv : st().keys)
         if (kv.first == key)
             return &kv.second;
     return nullptr;
@@ -867,7 +869,7 @@ void FILE_reset_name_state() {
 }
 
 int FILE_set_key(char key, const char *value) {
-    auto &keys = st().cv.keys;
+    auto &keys = st().keys;
     std::string v = value ? value : "";
     for (auto &kv : keys)
         if (kv.first == key) {
@@ -906,7 +908,7 @@ int FILE_set_name(const char *type_in) {
         }
         colon = next;
     }
-    // The keys survive; the template is the type text until a line is found.
+    // The template is the type text until a line is found.
     st().cv.conv = base;
 
     const char *conv_name = RES_get("name_conv");
@@ -993,6 +995,12 @@ int64_t FILE_get_late_off() {
         cv.late_off = late;
     }
     return cv.late_off > 0 ? cv.late_off : DEFAULT_LATE_OFF;
+}
+
+int64_t FILE_date_seconds(const DATE *date) {
+    if (!date)
+        return 0;
+    return align(to_sec(*date), FILE_get_late_off());
 }
 
 int FILE_set_time(const FILE_TIME *fields) {

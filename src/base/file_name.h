@@ -31,6 +31,11 @@ int64_t FILE_get_min_size();
 int FILE_get_date(DATE *date);
 // Seconds between files of the type; 3600 when the template gives no step.
 int64_t FILE_get_late_off();
+// The time of a file date as FILE_set_current returns it: seconds rounded down to a
+// multiple of the late offset (counted from a fixed hour and minute of the "hour" option).
+// Missing fields count as their first value (month, day 1, hour, minute 0), a missing year
+// as the present one, so dates read back from names without minutes compare with it.
+int64_t FILE_date_seconds(const DATE *date);
 int FILE_set_time(const FILE_TIME *fields);
 int FILE_save_name_conv();
 int FILE_restore_name_conv();

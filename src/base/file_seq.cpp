@@ -387,14 +387,14 @@ int64_t FILE_set_current(const char *spec_in, std::string *out) {
         MESS_print(MESS_WARN, "FILE_set_current: ignoring \"%s\" in %s\n", spec.c_str() + c.pos,
                    spec.c_str());
 
-    // 6. The name for that time.
-    int64_t result = align(t, late);
-    DATE d = from_sec(result);
+    // 6. The name for that very time (its template rounds what it shows, %n by its own N);
+    // only the seconds returned are rounded, those of the file named.
+    DATE d = from_sec(t);
     build_name(&d, out);
     s.chosen_name = FILE_get_name();
     s.chosen_type = 0;
     s.chosen_date = current_date();
-    return result;
+    return FILE_date_seconds(&s.chosen_date);
 }
 
 int FILE_set_file(const char *name_in, std::string *out) {

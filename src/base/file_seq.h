@@ -21,8 +21,8 @@ int FILE_get_file_only(const char *prompt, std::string *out);
 // FILE_QUIT for "exit".
 int FILE_set_file(const char *name, std::string *out);
 // "[#YYYYMMDDhhmm][[+|-]offset][la[#tries]][offset]"; null or empty: the newest
-// file. Returns the time rounded down to the late offset (counted from a
-// fixed hour/minute of the "hour" option).
+// file. The name is built from the exact resulting time; the time returned is the
+// named file's, rounded down to the late offset (FILE_date_seconds).
 int64_t FILE_set_current(const char *spec, std::string *out);
 // Starts the file sequence; returns the number of names it will try.
 int FILE_first(const DATE *date);

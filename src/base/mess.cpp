@@ -9,10 +9,12 @@
 #include "base/mess.h"
 
 #include "base/date.h"
+#include "base/file_io.h"
 #include "base/flag.h"
 #include "base/string.h"
 
 #include <array>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -23,14 +25,6 @@ namespace {
 
 constexpr uint32_t kDefaultMask = 0x000FFFFFu;
 constexpr int kDefaultLines = 22;
-
-struct FileCloser {
-    void operator()(std::FILE *f) const {
-        if (f)
-            std::fclose(f);
-    }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 struct MessState {
     uint32_t mask = kDefaultMask;
@@ -96,10 +90,11 @@ void put(std::FILE *f, const std::string &text) {
     std::fflush(f);
 }
 
-// Opens a log file; on failure the handle stays empty and messages go only
-// to the terminal.
+// Opens a log file through the suite's opener ('~', missing folders made, '|' a command:
+// the name comes from the user's own settings); on failure the handle stays empty and
+// messages go only to the terminal.
 bool open_log(const std::string &name, const char *mode) {
-    st().log.reset(std::fopen(name.c_str(), mode));
+    st().log = FILE_open(name.c_str(), mode);
     return st().log != nullptr;
 }
 
@@ -118,18 +113,17 @@ bool level_item(const std::string &item) {
         prefix = rest[0];
         rest.erase(0, 1);
     }
+    // A name is compared over its own length ("warning" is "warn"); a word longer than the
+    // name that ends in a, b, c or d picks that sub-level.
     for (const LevelName &lv : kLevels) {
         size_t len = std::char_traits<char>::length(lv.name);
         if (!str_prefix_nocase(rest, lv.name, len))
             continue;
         uint32_t mask = lv.mask;
-        std::string sub = str_lower(rest.substr(len));
-        if (sub.size() > 1)
-            continue;
-        if (sub.size() == 1) {
-            if (sub[0] < 'a' || sub[0] > 'd')
-                continue;
-            mask &= 0x11111111u << (sub[0] - 'a');
+        if (rest.size() > len) {
+            char sub = static_cast<char>(std::tolower(static_cast<unsigned char>(rest.back())));
+            if (sub >= 'a' && sub <= 'd')
+                mask &= 0x11111111u << (sub - 'a');
         }
         if (prefix == '+')
             st().mask |= mask;
@@ -218,7 +212,7 @@ int MESS_vprint(uint32_t level, const char *format, va_list ap) {
     if (s.copy)
         put(s.copy.get(), text);
     if (s.out_mode == 2) {
-        FilePtr f(std::fopen(s.log_name.c_str(), "a"));
+        FilePtr f = FILE_open(s.log_name.c_str(), "a");
         if (f)
             put(f.get(), text);
     } else if (s.log) {
@@ -317,7 +311,7 @@ int MESS_file(const char *name, const char *mode) {
     s.copy.reset();
     if (!name || !*name)
         return -1;
-    s.copy.reset(std::fopen(name, mode && *mode ? mode : "w"));
+    s.copy = FILE_open(name, mode && *mode ? mode : "w");
     return s.copy ? 1 : -1;
 }
 

@@ -240,6 +240,12 @@ Res ps_fwd(const Params &p, double lat, double dlon, double &x, double &y) {
 
 Res ps_inv(const Params &p, double x, double y, double &lat, double &lon) {
     const double rho = map_fast::sqrt(x * x + y * y);
+    // The pole itself lies on the reference meridian (atan2(0, -0) would be 180).
+    if (rho == 0.0) {
+        lat = p.h * 90.0;
+        lon = p.lon0;
+        return Res::ok;
+    }
     // lat from atan(rho / k), lon from the azimuth (0 towards the pole).
     map_fast::atan2_2(rho, p.k, x, -p.h * y, lat, lon, -2.0 * p.h * kR2D, p.h * 90.0, kR2D, p.lon0);
     return Res::ok;
@@ -291,7 +297,11 @@ Res merc_inv(const Params &p, double x, double y, double &lat, double &lon) {
 // ---------------------------------------------------------------------------
 // Lambert conformal conic with its apex at the pole of the domain's hemisphere.
 // A southern domain takes its true latitudes as magnitudes (30 and 60 by
-// default in both hemispheres), so -30/-60 and 30/60 give the same cone.
+// default in both hemispheres), so -30/-60 and 30/60 give the same cone: the one
+// PROJ makes for +lat_0=-90 +lat_1=-30 +lat_2=-60. The cone formulas fed with
+// signed southern latitudes, or the tangent cone taken as cos(90 - h t), give a
+// negative cone constant instead (a cone opening towards the wrong pole); the
+// magnitudes keep what PROJ does.
 
 std::shared_ptr<const LccTables> lcc_tables(double n, double f);
 
@@ -355,6 +365,12 @@ Res lcc_fwd(const Params &p, double lat, double dlon, double &x, double &y) {
 
 Res lcc_inv(const Params &p, double x, double y, double &lat, double &lon) {
     const double rho2 = x * x + y * y;
+    // The apex is the pole, on the reference meridian (atan2(0, -0) would put it 180 / n off).
+    if (rho2 == 0.0) {
+        lat = p.h * 90.0;
+        lon = p.lon0;
+        return Res::ok;
+    }
     double t; // tan of half the colatitude: (rho / (R F))^(1/n)
     if (!map_fast::pow_table(p.lcc->inv, rho2, t))
         t = map_fast::pow_any(map_fast::sqrt(rho2) * p.inv_rf, p.inv_n);
@@ -523,8 +539,10 @@ Res moll_inv(const Params &p, double x, double y, double &lat, double &lon) {
     double dlon = 0.0;
     if (c > 0.0) {
         dlon = x * 90.0 / (kR * c);
+        // Outside the ellipse, although a and b are within -1..1: no point of the earth, as
+        // in PROJ (which answers "*"), rather than a longitude beyond the date line.
         if (std::fabs(dlon) > 180.0 + 1.0e-9)
-            return Res::off; // outside the ellipse
+            return Res::off;
     }
     const double b = (2.0 * a * c + 2.0 * t) / kPi; // (sin 2t + 2t) / pi
     if (std::fabs(b) > 1.0)
@@ -1119,7 +1137,10 @@ float MapProjection::factor(float lat) const {
     const Params &p = p_;
     double k = MISSING_D;
     if (dom_.proj == 1) {
-        // Ratio of the scale at the true latitude to the scale at lat.
+        // Ratio of the scale at the true latitude to the scale at lat, PROJ's k for the
+        // projection: (1 + h sin tlat1) / (1 + h sin lat). The short form 1.866 / (1 + sin lat)
+        // holds only for a northern map true at 60 degrees; in the south it would grow
+        // towards the pole instead of shrinking.
         const double l = at_least(p.h * lat, -75.0);
         k = (1.0 + p.h * std::sin(p.tlat1 * kD2R)) / (1.0 + std::sin(l * kD2R));
     } else if (!missing(p.lcc_factor)) {
@@ -1148,7 +1169,11 @@ float MapProjection::dir_adj(float dir, float x, float y) const {
         else
             out = p.h > 0.0 ? dir - std::atan2(x, -y) * kR2D : dir + std::atan2(x, y) * kR2D;
     } else if (code == 4) {
-        out = dir - std::atan2(x, -p.h * y) * kR2D;
+        // As on the polar stereographic map: the meridians meet at the apex, above the map in
+        // the north and below it in the south, so the turn changes sign with the hemisphere
+        // (dir - atan2(x, -h y) in both would turn southern directions the wrong way). The
+        // result is the direction less PROJ's meridian convergence for the cone.
+        out = p.h > 0.0 ? dir - std::atan2(x, -y) * kR2D : dir + std::atan2(x, y) * kR2D;
     } else {
         float lat = 0.0f, lon = 0.0f, x2 = 0.0f, y2 = 0.0f;
         if (untran(&lat, &lon, x, y) != 1)

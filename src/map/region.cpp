@@ -283,6 +283,29 @@ int search_file(const char *file, const char *name, std::string &out, Origin ori
     return 0;
 }
 
+// The domain string of a "fi:" file: its first line that is no comment gives the fourth
+// field, or the whole first word when the third and fourth fields cannot be read
+// ("ps,40,-100,4,2,1,1 saved" is a domain string with a note after it).
+int first_line_domain(const char *file, std::string &out, Origin origin) {
+    std::string path = region_path(file);
+    FilePtr f = open_region_file(path, origin);
+    if (!f) {
+        MESS_print(MESS_DEBUG, "Unable to open region file: %s\n", path.c_str());
+        return 0;
+    }
+    std::string line;
+    while (str_read_line(f.get(), line, MAX_LINE)) {
+        if (line.empty())
+            return 0; // an empty line ends a region file
+        std::vector<std::string> w = str_split_words(line);
+        if (line[0] == '#' || w.empty())
+            continue;
+        out = w.size() >= 4 && whole_int(w[2]) ? w[3] : w[0];
+        return 1;
+    }
+    return 0;
+}
+
 int read_menu(const char *file, Origin origin);
 int decode(const char *text, DOMAIN *dom, DecodeCtx &ctx);
 
@@ -376,7 +399,7 @@ bool set_region(const std::string &field, DOMAIN *dom, DecodeCtx &ctx) {
     std::string out;
     if (starts_nocase(field, "fi:") && field.size() > 3) {
         std::string file = field.substr(3);
-        if (search_file(file.c_str(), nullptr, out, ctx.origin))
+        if (first_line_domain(file.c_str(), out, ctx.origin))
             decode_reference(out, field, dom, ctx);
         else
             unresolved(dom);

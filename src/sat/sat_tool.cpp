@@ -390,11 +390,9 @@ int SAT_plot(const DOMAIN *domain) {
     while (FILE_get_next(&s.filename)) {
         FILE_get_date(&s.file_date);
         if (SAT_read_file(s.filename.c_str(), &s.image)) {
-            int64_t late = FILE_get_late_off();
-            if (late < 1)
-                late = 1;
-            DATE d = s.file_date;
-            s.fsecs = DATE_num_sec(&d) / late * late;
+            // Rounded as FILE_set_current rounds the refresh's candidate, with the fields a
+            // name does not carry (minutes, seconds) counted as 0, so the two compare.
+            s.fsecs = FILE_date_seconds(&s.file_date);
             MESS_print(MESS_MESS, "Frame %d: %s\n", n, s.filename.c_str());
             SAT_plot_frame();
             ++n;

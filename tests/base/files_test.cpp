@@ -121,6 +121,13 @@ TEST_F(Files, MissingConventionFileSpecialTypesAndSavedConvention) {
     EXPECT_STREQ(FILE_get_key('L'), "500");
     EXPECT_STREQ(FILE_get_key('V'), "temp");
     EXPECT_EQ(name_at(&d), "/g/2026010406_500_temp.grd");
+    // Keys belong to the process, not to a convention: the region key the domain decoder
+    // set still fills %r after another type is selected.
+    FILE_set_key('r', "us");
+    FILE_set_name("sat_ir");
+    FILE_set_name("@%r_%Y%m%d_%h.img");
+    EXPECT_EQ(name_at(&d), "us_20260104_06.img");
+    EXPECT_STREQ(FILE_get_key('L'), "500");
     EXPECT_EQ(FILE_set_name("none"), 0);
     std::string name;
     EXPECT_EQ(FILE_set_date(&d, &name), 0);
@@ -183,7 +190,14 @@ TEST_F(Files, CurrentSpecifications) {
         EXPECT_EQ(FILE_set_current(spec, &name), 1767528000) << spec;
         EXPECT_EQ(name, "2026010412.dat") << spec;
     }
-    EXPECT_EQ(file_date(), std::tuple(2026, 1, 4, 12, 0));
+    // The file's date is the exact time; only the seconds returned are rounded.
+    EXPECT_EQ(file_date(), std::tuple(2026, 1, 4, 12, 40));
+    // So the name is built from the exact time too: %n gives its minutes.
+    FILE_set_name("@%Y%m%d%h%n.img");
+    setenv("zorcurtime", "#202401041437", 1);
+    EXPECT_EQ(FILE_set_current("cu -0:10", &name), 1704376800);
+    EXPECT_EQ(name, "202401041427.img");
+    FILE_set_name("@%Y%m%d%h.dat");
     // The environment without '#' and a forward "%dd%d:%d" offset: 2026-01-05 16:40.
     setenv("zorcurtime", "202601041440", 1);
     EXPECT_EQ(FILE_set_current("+1d2:00", &name), 1767628800);
@@ -193,6 +207,11 @@ TEST_F(Files, CurrentSpecifications) {
     FILE_set_time(&fixed);
     EXPECT_EQ(FILE_set_current("", &name), 1767463200);
     EXPECT_EQ(name, "2026010318.dat");
+    // The offset counts from that time (2026-01-03 18:40 - 20:00 = 2026-01-02 22:40), and the
+    // name and the seconds are those of the fixed hour on that day.
+    FILE_set_name("@%Y%m%d%h%n.dat");
+    EXPECT_EQ(FILE_set_current("-20:00", &name), 1767376800);
+    EXPECT_EQ(name, "202601021840.dat");
 }
 
 TEST_F(Files, LatestSearch) {

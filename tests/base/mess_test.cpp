@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <regex>
 
 #include "base/flag.h"
@@ -49,11 +50,16 @@ TEST_F(MessTest, DefaultMaskAndStreams) {
 }
 
 // Names set cumulative masks, "+"/"-" add or remove one level, a-d pick one bit of a level.
+// A name is compared over its own length, so longer words name it too; a last letter a-d
+// picks the sub-level.
 TEST_F(MessTest, LevelNamesPrefixesAndSubLevels) {
     const struct {
         const char *spec;
         uint32_t start, expected;
     } rows[] = {{"warn", 0, 0xFFu},
+                {"warning", 0, 0xFFu},
+                {"-Warnings", 0x000FFFFFu, 0x000FFF3Fu},
+                {"errorsb", 0, 0x3Fu},
                 {"MESS", 0, 0xFFFu},
                 {"out3b", 0, 0x003FFFFFu},
                 {"none", 0x000FFFFFu, 0u},
@@ -73,7 +79,7 @@ TEST_F(MessTest, LevelNamesPrefixesAndSubLevels) {
 
     MESS_reset_state();
     Capture err(2);
-    EXPECT_EQ(MESS_set_str("warn,bogus,messe"), -1);
+    EXPECT_EQ(MESS_set_str("warn,bogus,mes"), -1);
     EXPECT_EQ(MESS_get(), 0xFFu);
 }
 
@@ -129,8 +135,20 @@ TEST_F(MessTest, LogFileModes) {
     EXPECT_EQ(read_file(append), "old\n");
     EXPECT_EQ(read_file(each), "one\ntwo\n");
 
+    // Log names go through the suite's opener: '~' is the home folder and missing folders
+    // are made.
+    const char *home = std::getenv("HOME");
+    const std::string saved = home ? home : "";
+    setenv("HOME", dir.path().c_str(), 1);
+    EXPECT_EQ(shown("fi=~/logs/new/home.log", "at home\n"), "");
+    EXPECT_EQ(shown("dfi=" + dir.file("each/day.log"), "each\n"), "each\n");
+    home ? setenv("HOME", saved.c_str(), 1) : unsetenv("HOME");
+    EXPECT_EQ(read_file(dir.file("logs/new/home.log")), "at home\n");
+    EXPECT_EQ(read_file(dir.file("each/day.log")), "each\n");
+
     Capture err(2); // an unopenable log leaves the terminal only
-    EXPECT_EQ(shown("fi=" + dir.file("no/such/dir.log"), "still shown\n"), "still shown\n");
+    const std::string below_file = dir.write("plain", "") + "/x.log";
+    EXPECT_EQ(shown("fi=" + below_file, "still shown\n"), "still shown\n");
 }
 
 TEST_F(MessTest, SecondaryFileAndLongMessages) {
@@ -142,7 +160,7 @@ TEST_F(MessTest, SecondaryFileAndLongMessages) {
     EXPECT_EQ(out.text(), big + "|42\n");
     MESS_file_close();
     EXPECT_EQ(read_file(copy), big + "|42\n");
-    EXPECT_EQ(MESS_file(dir.file("no/such/x").c_str(), "w"), -1);
+    EXPECT_EQ(MESS_file((dir.write("plain", "") + "/x").c_str(), "w"), -1);
 }
 
 // Paging reads its answer from standard input; point it at a file of newlines.

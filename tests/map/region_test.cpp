@@ -294,6 +294,9 @@ TEST_F(RegionFileTest, LookUpsAndFileForms) {
     // "fi:" takes the first line; a bare domain string stands on its own.
     EXPECT_EQ("1 50,10 25x17 1,1", decoded("fi:bare.reg", 2));
     EXPECT_EQ(zz, decoded("fi:other.reg", 2));
+    // Without a readable third and fourth field the first word is the domain string.
+    tmp.write("saved.reg", "ps,40,-100,4,2,1,1 saved\n");
+    EXPECT_EQ("1 40,-100 4x2 1,1", decoded("fi:saved.reg", 2));
     // "file:" loads the menu and leaves the record missing.
     EXPECT_EQ(show(DOMAIN{}), decoded("other.reg:", 2));
     EXPECT_EQ("zz=Other", menu());

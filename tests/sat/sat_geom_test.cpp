@@ -297,7 +297,8 @@ TEST_F(SatGeom, RemapAndZoomThroughTheAreaNavigation) {
 // A two-pixel image [a, b] remapped onto one latitude-longitude point at column t: bilinear,
 // nearest (a half goes to the first pixel), and with "cutoff" 0:100 making classes [0, 100)
 // and [100, 256): across classes nearest, 0 averaged as the bound 100, a result equal to the
-// bound taken as the base 0.
+// bound taken as the base 0. A pixel of 100 is in the upper class only, and a result of 100
+// without a base pixel stays 100.
 TEST_F(SatGeom, SamplingAndCutoffClasses) {
     const struct {
         int pix_ave, numcut, a, b;
@@ -307,7 +308,8 @@ TEST_F(SatGeom, SamplingAndCutoffClasses) {
         {1, 0, 50, 150, 0.25f, 75},   {1, 0, 0, 150, 0.5f, 75},    {0, 0, 50, 150, 0.5f, 50},
         {0, 0, 50, 150, 0.625f, 150}, {1, 1, 50, 150, 0.25f, 50},  {1, 1, 50, 150, 0.625f, 150},
         {1, 1, 0, 150, 0.5f, 125},    {1, 1, 0, 150, 0.125f, 106}, {1, 1, 0, 150, 0.0f, 0},
-        {1, 1, 20, 60, 0.5f, 40},
+        {1, 1, 20, 60, 0.5f, 40},     {1, 1, 20, 100, 0.25f, 20},  {1, 1, 20, 100, 0.75f, 100},
+        {1, 1, 100, 150, 0.5f, 125},  {1, 1, 100, 150, 0.0f, 100},
     };
     SAT_params().cutoff[1] = 100;
     SAT_params().cutoff[2] = 256;

@@ -3,6 +3,8 @@
 // program's documentation; conventions are told apart by the names they give a date.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "base/files.h"
 #include "base/flag.h"
 #include "base/mess.h"
@@ -26,6 +28,7 @@ class SatTool : public ::testing::Test {
     }
     void TearDown() override { reset(); }
     static void reset() {
+        unsetenv("zorcurtime");
         RES_reset_state();
         FILE_reset_state();
         FLAG_reset_state();
@@ -162,6 +165,36 @@ TEST_F(SatTool, NativeOutputChoiceFromOutFile) {
         if (c.name) {
             EXPECT_EQ(conv_name(), c.name) << c.out_file;
         }
+    }
+}
+
+// The refresh reads a file only when it is newer than the one plotted: a file typed with a
+// name that carries no minutes, or found at a fixed hour, is not read again.
+TEST_F(SatTool, RefreshSkipsTheFilePlotted) {
+    setenv("zorcurtime", "#202601041440", 1);
+    dir.write("name_conv", "sat_img %S/%Y%m%d%h.img - 0\n");
+    RES_put("sat_path", dir.file("sat").c_str());
+    FLAG_set(FLAG_INPUT, SAT_IN_IMG);
+    const std::string image = "ZORIMG\nlabel\ninfo\n3 2\nABCDEF";
+    const std::string typed = dir.write("sat/2026010414.img", image);
+    dir.write("sat/2026010318.img", image);
+    const FILE_TIME fixed{.hour = 18};
+    for (bool at_fixed_hour : {false, true}) {
+        SCOPED_TRACE(at_fixed_hour ? "fixed hour" : "typed name");
+        FILE_set_name("sat_img");
+        std::string name;
+        if (at_fixed_hour) {
+            FILE_set_time(&fixed);
+            FILE_set_current("la", &name);
+        } else {
+            FILE_set_file(typed.c_str(), &name);
+        }
+        SAT_set_date(nullptr);
+        ASSERT_EQ(SAT_plot(nullptr), 0);
+        const DATE none;
+        SAT_set_date(&none); // a new read would set the base date again
+        SAT_plot_nextfile();
+        EXPECT_EQ(SAT_base_date().year, MISSING) << "the plotted file was read again";
     }
 }
 
