@@ -5,10 +5,13 @@
 #include <cstring>
 
 #include "satformats/area.h"
+#include "satformats/geotiff.h"
+#include "satformats/lrit.h"
 
 void SAT_read_reset_state() {
     swap_reset_state();
     SAT_area_reset_state();
+    LRIT_reset_state();
 }
 
 // ===========================================================================
@@ -53,6 +56,8 @@ constexpr SAT_READER kReaders[] = {
      .summary = true},
     {.type = 59,
      .name = "tiff",
+     .recognise = SAT_tiff_recognise,
+     .read_header = SAT_tiff_read,
      .place_before = SAT_PLACE_OWN_DOMAIN,
      .processing_note = true,
      .relabel = true,
@@ -60,6 +65,9 @@ constexpr SAT_READER kReaders[] = {
      .summary = true},
     {.type = 60,
      .name = "lrit",
+     .recognise = SAT_lrit_recognise,
+     .read_header = SAT_lrit_read_header,
+     .read_pixels = SAT_lrit_read_pixels,
      .place_before = SAT_PLACE_OWN_DOMAIN,
      .processing_note = true,
      .relabel = true,
