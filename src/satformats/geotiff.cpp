@@ -15,8 +15,11 @@
 //    converted through latitude and longitude.
 #include "satformats/geotiff.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <array>
+#include <cfloat>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -207,7 +210,7 @@ void read_entry(TiffInfo &t, const TiffBytes &f, uint64_t pos) {
                 MESS_print(kTagTrace, "%u,", values[i]);
             }
             MESS_print(kTagTrace, "\n");
-            if (tag == 258)
+            if (tag == 258 && !values.empty())
                 t.depth = static_cast<int>(values[0]);
             else if (tag == 273)
                 t.strip_offsets = std::move(values);
@@ -277,6 +280,11 @@ void read_entry(TiffInfo &t, const TiffBytes &f, uint64_t pos) {
     default:
         break;
     }
+}
+
+// A value for the domain: the missing value unless finite in float.
+float domain_value(double v) {
+    return std::isfinite(v) && std::abs(v) <= FLT_MAX ? static_cast<float>(v) : MISSING_F;
 }
 
 // A GeoDoubleParams value by its key, or the default.
@@ -371,8 +379,8 @@ std::optional<ModelGrid> model_grid(const TiffInfo &t) {
 void tiff_domain(const TiffInfo &t, DOMAIN &dom) {
     dom.nx = t.width;
     dom.ny = t.height;
-    dom.dx = static_cast<float>(t.scale_x);
-    dom.dy = static_cast<float>(t.scale_y);
+    dom.dx = domain_value(t.scale_x);
+    dom.dy = domain_value(t.scale_y);
     const auto g = model_grid(t);
     const double plon = key_double(t, 3088, key_double(t, 3080, 0.0));
     if (g && (t.geo_tag == 34264 || t.proj == 7)) {
@@ -390,10 +398,10 @@ void tiff_domain(const TiffInfo &t, DOMAIN &dom) {
         // from the corner.
         dom.proj = 2;
         dom.param[0] = dom.param[1] = 0;
-        dom.dx = static_cast<float>(std::abs(g->sx));
-        dom.dy = static_cast<float>(std::abs(g->sy));
-        dom.clat = static_cast<float>(g->y0 - (t.height / 2) * double{dom.dy});
-        dom.clon = static_cast<float>(g->x0 + (t.width / 2) * double{dom.dx});
+        dom.dx = domain_value(std::abs(g->sx));
+        dom.dy = domain_value(std::abs(g->sy));
+        dom.clat = domain_value(g->y0 - (t.height / 2) * std::abs(g->sy));
+        dom.clon = domain_value(g->x0 + (t.width / 2) * std::abs(g->sx));
     } else if (t.proj == 7) {
         // Mercator: the file's easting is k0 a (lon - plon), its northing the
         // ellipsoid's conformal one; plot units are R (lon - plon) and the sphere's
@@ -407,13 +415,12 @@ void tiff_domain(const TiffInfo &t, DOMAIN &dom) {
         const double s = std::sin(clat * kRad);
         dom.proj = 3;
         dom.param[0] = 0;
-        dom.param[1] = static_cast<float>(plon);
+        dom.param[1] = domain_value(plon);
         dom.ellipsoid = 1;
-        dom.clat = static_cast<float>(clat);
-        dom.clon = static_cast<float>(plon + cx / ak0 / kRad);
-        dom.dx = static_cast<float>(std::abs(g->sx) * kEarthRadius / ak0);
-        dom.dy = static_cast<float>(std::abs(g->sy) * kEarthRadius * (1 - e2 * s * s) /
-                                    (ak0 * (1 - e2)));
+        dom.clat = domain_value(clat);
+        dom.clon = domain_value(plon + cx / ak0 / kRad);
+        dom.dx = domain_value(std::abs(g->sx) * kEarthRadius / ak0);
+        dom.dy = domain_value(std::abs(g->sy) * kEarthRadius * (1 - e2 * s * s) / (ak0 * (1 - e2)));
     }
 }
 
@@ -466,19 +473,23 @@ void read_strips(const TiffInfo &t, const TiffBytes &f, std::vector<uint8_t> &da
     }
 }
 
-// The whole file, at most kMaxFileBytes.
+// The whole file, at most kMaxFileBytes; read in one go when its size is known.
 std::optional<std::vector<uint8_t>> slurp(FILE *f) {
+    struct stat sb {};
+    size_t chunk = size_t{1} << 16;
+    if (fstat(fileno(f), &sb) == 0 && S_ISREG(sb.st_mode) && sb.st_size < kMaxFileBytes)
+        chunk = static_cast<size_t>(sb.st_size) + 1;
     std::vector<uint8_t> out;
-    constexpr size_t kChunk = size_t{1} << 20;
     for (;;) {
         const size_t old = out.size();
         if (static_cast<int64_t>(old) >= kMaxFileBytes)
             return std::nullopt;
-        out.resize(old + kChunk);
-        const size_t got = std::fread(out.data() + old, 1, kChunk, f);
+        out.resize(old + chunk);
+        const size_t got = std::fread(out.data() + old, 1, chunk, f);
         out.resize(old + got);
-        if (got < kChunk)
+        if (got < chunk)
             return out;
+        chunk = std::max(chunk, old); // doubling
     }
 }
 

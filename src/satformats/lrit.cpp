@@ -202,7 +202,7 @@ void geos_domain(LritState &s, DOMAIN &dom) {
     dom.ny = s.lines;
     MAP_domain(&dom);
     const int segment = s.segment > 0 ? s.segment : 1;
-    const double x = (s.coff - s.columns / 2) * s.col_dir * dx;
+    const double x = (static_cast<double>(s.coff) - s.columns / 2) * s.col_dir * dx;
     const double y = (disc_line_offset(s, segment) - (segment - 0.5) * s.lines) * s.line_dir * dy;
     float clat = MISSING_F, clon = MISSING_F;
     MAP_untran(&clat, &clon, static_cast<float>(x), static_cast<float>(y));
@@ -235,6 +235,11 @@ std::vector<uint8_t> read_rest(ByteCursor &in, int64_t limit) {
 // Uncompressed data: two-byte big-endian counts (10 bits) keep their top 8 bits.
 int decode_plain(const LritState &s, IMAGE *image, int64_t pixels) {
     const int bytes = s.bits == 16 ? 2 : s.bits == 8 ? 1 : 0;
+    if (s.bits == 0) {
+        MESS_print(MESS_WARN, "SAT_read_LRIT: Image of %dx%d has 0 bits per pixel\n", s.columns,
+                   s.lines);
+        return -1;
+    }
     const int64_t need = bytes > 0 ? pixels * bytes : (pixels * s.bits + 7) / 8;
     std::vector<uint8_t> raw = read_rest(*s.in, need);
     if (static_cast<int64_t>(raw.size()) < need) {

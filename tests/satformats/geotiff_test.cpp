@@ -205,6 +205,9 @@ TEST_F(GeoTiff, DamagedDirectoriesFailOrReadWhatIsThere) {
          "Tag: 33550: 4294967295 values at "},
         {"strip past the end", [](Bytes &b) { put32(b, entry_of(b, 273) + 8, 0xFFFFFF00u); }, 0,
          ""},
+        // Found by fuzzing: a SHORT tag with no values was read at its first value.
+        {"BitsPerSample without values", [](Bytes &b) { put32(b, entry_of(b, 258) + 4, 0); }, -1,
+         "SAT_read_TIFF: Only strips of 8-bit grey pixels are read (0 bits"},
         {"16-bit pixels", [](Bytes &b) { b[entry_of(b, 258) + 8] = 16; }, -1,
          "SAT_read_TIFF: Only strips of 8-bit grey pixels are read (16 bits, 1 samples, 1 "
          "strips)\n"},

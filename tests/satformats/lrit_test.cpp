@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <climits>
 #include <cmath>
 #include <fstream>
 #include <functional>
@@ -313,6 +314,20 @@ TEST_F(Lrit, DamagedFilesFailWithAMessage) {
          -1, "SAT_read_LRIT: JPEG data: "},
         {"compression that is not decoded", [](fx::Header &h, Bytes &) { h.compression = 1; }, 0,
          "SAT_read_LRIT: Compression 1 is not decoded\n"},
+        // Found by fuzzing: a large image of no bits took all the memory it declared.
+        {"no bits per pixel",
+         [](fx::Header &h, Bytes &) {
+             h.bits = 0;
+             h.columns = h.lines = 30000;
+         },
+         -1, "SAT_read_LRIT: Image of 30000x30000 has 0 bits per pixel\n"},
+        // Found by fuzzing: offsets at the ends of their range overflowed.
+        {"extreme offsets and scaling",
+         [](fx::Header &h, Bytes &) {
+             h.coff = h.loff = INT32_MIN;
+             h.cfac = h.lfac = -1;
+         },
+         0, ""},
     };
     for (const auto &c : cases) {
         fx::Header h = good;
