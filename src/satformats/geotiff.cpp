@@ -27,6 +27,8 @@
 #include <new>
 #include <optional>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "base/bytes.h"
@@ -300,39 +302,38 @@ double key_double(const TiffInfo &t, int key, double def) {
 // axes or flattening when given, else the ellipsoid, datum or geographic
 // system code; WGS 84 when nothing says.
 struct Ellipsoid {
-    double a, inv_f;
+    double a, e2;
 };
 
-Ellipsoid file_ellipsoid(const TiffInfo &t, double &e2) {
+Ellipsoid file_ellipsoid(const TiffInfo &t) {
     struct Code {
         int code;
-        Ellipsoid e;
+        double a, inv_f;
     };
     // EPSG ellipsoid, datum and geographic system codes of the common ellipsoids.
     static constexpr Code kCodes[] = {
-        {7008, {6378206.4, 294.978698214}}, {6267, {6378206.4, 294.978698214}},
-        {4267, {6378206.4, 294.978698214}}, {7030, {6378137.0, 298.257223563}},
-        {6326, {6378137.0, 298.257223563}}, {4326, {6378137.0, 298.257223563}},
-        {7019, {6378137.0, 298.257222101}}, {6269, {6378137.0, 298.257222101}},
-        {4269, {6378137.0, 298.257222101}}, {7043, {6378135.0, 298.26}},
-        {7022, {6378388.0, 297.0}},         {7004, {6377397.155, 299.1528128}},
-        {7001, {6377563.396, 299.3249646}}, {7035, {6371000.0, 0.0}},
+        {7008, 6378206.4, 294.978698214}, {6267, 6378206.4, 294.978698214},
+        {4267, 6378206.4, 294.978698214}, {7030, 6378137.0, 298.257223563},
+        {6326, 6378137.0, 298.257223563}, {4326, 6378137.0, 298.257223563},
+        {7019, 6378137.0, 298.257222101}, {6269, 6378137.0, 298.257222101},
+        {4269, 6378137.0, 298.257222101}, {7043, 6378135.0, 298.26},
+        {7022, 6378388.0, 297.0},         {7004, 6377397.155, 299.1528128},
+        {7001, 6377563.396, 299.3249646}, {7035, 6371000.0, 0.0},
     };
-    Ellipsoid e{6378137.0, 298.257223563};
+    double a = 6378137.0, inv_f = 298.257223563;
     for (int key : {2048, 2050, 2056}) {
         const auto it = t.key_value.find(key);
         if (it == t.key_value.end())
             continue;
         for (const auto &c : kCodes)
             if (c.code == it->second)
-                e = c.e;
+                std::tie(a, inv_f) = std::pair(c.a, c.inv_f);
     }
-    e.a = key_double(t, 2057, e.a);
+    a = key_double(t, 2057, a);
     const double b = key_double(t, 2058, 0.0);
-    e.inv_f = key_double(t, 2059, b > 0 && b < e.a ? e.a / (e.a - b) : e.inv_f);
-    const double f = e.inv_f > 0 ? 1 / e.inv_f : 0.0;
-    e2 = f * (2 - f);
-    return e;
+    inv_f = key_double(t, 2059, b > 0 && b < a ? a / (a - b) : inv_f);
+    const double f = inv_f > 0 ? 1 / inv_f : 0.0;
+    return {a, f * (2 - f)};
 }
 
 // Latitude (degrees) of a northing on the ellipsoidal Mercator of radius a k0.
@@ -406,9 +407,8 @@ void tiff_domain(const TiffInfo &t, DOMAIN &dom) {
         // Mercator: the file's easting is k0 a (lon - plon), its northing the
         // ellipsoid's conformal one; plot units are R (lon - plon) and the sphere's
         // northing. Pixel sizes are matched at the centre.
-        double e2 = 0;
-        const Ellipsoid e = file_ellipsoid(t, e2);
-        const double ak0 = e.a * key_double(t, 3092, key_double(t, 3093, 1.0));
+        const auto [a, e2] = file_ellipsoid(t);
+        const double ak0 = a * key_double(t, 3092, key_double(t, 3093, 1.0));
         const double cx = g->x0 + t.width * g->sx / 2 - key_double(t, 3082, 0.0);
         const double cy = g->y0 + t.height * g->sy / 2 - key_double(t, 3083, 0.0);
         const double clat = mercator_latitude(cy, ak0, e2);

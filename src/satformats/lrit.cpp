@@ -38,14 +38,15 @@
 
 namespace {
 
-constexpr uint32_t kHeaderTrace = 0xF0000000u; // one line per header record
+constexpr uint32_t kHeaderTrace = MESS_DEBUG; // one line per header record
 constexpr uint32_t kJpegTrace = 0x80000000u;
 constexpr size_t kRecordMax = 4096;     // data bytes kept of one header record
 constexpr size_t kAnnotationMax = 99;   // characters
 constexpr double kSatDistance = 421.61; // geostationary orbit radius in plot units (100 km)
 constexpr int64_t kMaxPixels = int64_t{1} << 30;
-// Compressed data are read whole; a Huffman-coded JPEG stream needs at least one
-// bit per 8x8 block, so no stream of n bytes holds more than 512 n pixels.
+// Compressed data are read whole. A Huffman-coded JPEG stream needs at least one
+// bit per 8x8 block, so no stream of n bytes holds more than 512 n pixels; twice
+// that is allowed before the pixels are allocated.
 constexpr int64_t kMaxCompressedBytes = int64_t{1} << 32;
 constexpr int64_t kPixelsPerCompressedByte = 1024;
 constexpr int64_t kDaysTo1970 = 4383; // from 1958-01-01, the LRIT time origin
@@ -232,7 +233,8 @@ std::vector<uint8_t> read_rest(ByteCursor &in, int64_t limit) {
     return out;
 }
 
-// Uncompressed data: two-byte big-endian counts (10 bits) keep their top 8 bits.
+// Uncompressed data: two-byte counts (10 bits, most significant byte first) lose
+// their two lowest bits.
 int decode_plain(const LritState &s, IMAGE *image, int64_t pixels) {
     const int bytes = s.bits == 16 ? 2 : s.bits == 8 ? 1 : 0;
     if (s.bits == 0) {
