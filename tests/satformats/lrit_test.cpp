@@ -360,6 +360,24 @@ TEST_F(Lrit, DamagedFilesFailWithAMessage) {
               std::string::npos);
 }
 
+TEST_F(Lrit, DamagedJpegEndsTheProgramAsAnUnreadableFile) {
+    // The library's fatal errors come back as a failed read: a single file ends
+    // the program with status 10, not through the library's own exit.
+    fx::Header h;
+    h.columns = h.lines = 8;
+    h.compression = 2;
+    const Bytes garbage = {0xFF, 0xD8, 0xFF, 0xC0, 0x00, 0x02, 0x13, 0x37};
+    const Bytes bytes = fx::write(h, garbage);
+    const std::string path = dir.write("bad.lrit", std::string(bytes.begin(), bytes.end()));
+    testsupport::RunOptions opt;
+    opt.cwd = dir.path().string();
+    opt.env["HOME"] = opt.env["zordefault"] = dir.path().string();
+    const auto r = testsupport::run_xsat(
+        {"-me", "mess", "-de", "p," + dir.file("out.ps"), "-inp", "lrit", path}, opt);
+    EXPECT_EQ(r.status, 10) << r.out << r.err;
+    EXPECT_NE(r.err.find("SAT_read_LRIT: JPEG data: "), std::string::npos) << r.err;
+}
+
 TEST_F(Lrit, DispatcherRowPlacesTheImageByItsDomain) {
     SAT_reset_state();
     fx::Header h;
