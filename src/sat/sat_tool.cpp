@@ -319,7 +319,7 @@ int SAT_read_file(const char *name, IMAGE *image) {
     const int type = FLAG_get(FLAG_INPUT);
     const SAT_READER *r = SAT_find_reader(type, kNativeReaders);
     if (!r || !r->read_header) {
-        MESS_print(MESS_WARN, "SAT_read_file: no reader for input type %d yet\n", type);
+        MESS_print(MESS_WARN, "SAT_read_file: no reader for input type %d\n", type);
         return 0;
     }
     apply_place(r->place_before);

@@ -5,12 +5,15 @@
 #include <cstring>
 
 #include "satformats/area.h"
+#include "satformats/geotiff.h"
 #include "satformats/gini.h"
+#include "satformats/lrit.h"
 #include "satformats/raster.h"
 
 void SAT_read_reset_state() {
     swap_reset_state();
     SAT_area_reset_state();
+    LRIT_reset_state();
 }
 
 // ===========================================================================
@@ -65,6 +68,8 @@ constexpr SAT_READER kReaders[] = {
      .summary = true},
     {.type = 59,
      .name = "tiff",
+     .recognise = SAT_tiff_recognise,
+     .read_header = SAT_tiff_read,
      .place_before = SAT_PLACE_OWN_DOMAIN,
      .processing_note = true,
      .relabel = true,
@@ -72,6 +77,9 @@ constexpr SAT_READER kReaders[] = {
      .summary = true},
     {.type = 60,
      .name = "lrit",
+     .recognise = SAT_lrit_recognise,
+     .read_header = SAT_lrit_read_header,
+     .read_pixels = SAT_lrit_read_pixels,
      .place_before = SAT_PLACE_OWN_DOMAIN,
      .processing_note = true,
      .relabel = true,

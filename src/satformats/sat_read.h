@@ -19,6 +19,6 @@ const SAT_READER *SAT_find_reader(int type, std::span<const SAT_READER> above = 
 const SAT_READER *SAT_recognise_reader(std::span<const uint8_t> head,
                                        std::span<const SAT_READER> above = {});
 
-// Back to the start-up state: swap flag set, and the AREA reader's bit shift
-// and pixel cap.
+// Back to the start-up state: swap flag set, the AREA reader's bit shift and
+// pixel cap, no LRIT file open.
 void SAT_read_reset_state();

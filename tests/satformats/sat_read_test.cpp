@@ -588,7 +588,7 @@ TEST_F(AreaRead, RealLittleEndianPolarStereographicFile) {
 // --- Reader table ---
 
 TEST_F(AreaRead, ReaderTableRowsAndRecognisers) {
-    // Every satellite input type of this layer has a row; AREA, GINI and raster read.
+    // Every satellite input type of this layer has a row, and every row reads.
     for (auto [type, name] : {std::pair{51, "area"},
                               {53, "awip"},
                               {54, "awipz"},
@@ -598,7 +598,7 @@ TEST_F(AreaRead, ReaderTableRowsAndRecognisers) {
         const SAT_READER *r = SAT_find_reader(type);
         ASSERT_NE(r, nullptr) << type;
         EXPECT_STREQ(r->name, name);
-        EXPECT_EQ(r->read_header != nullptr, type != 59 && type != 60) << type;
+        EXPECT_NE(r->read_header, nullptr) << type;
     }
     EXPECT_EQ(SAT_find_reader(50), nullptr) << "the native format's row lives above";
     const SAT_READER above[] = {{.type = 50, .name = "img"}, {.type = 51, .name = "mine"}};
