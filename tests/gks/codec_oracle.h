@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/image.h"
 #include "support/test_support.h"
 
 #define XSAT_REQUIRE_PROGRAM(prog)                                                                 \
@@ -80,6 +81,38 @@ inline std::optional<std::vector<uint8_t>> gif2rgb(const std::string &file,
         return std::nullopt;
     const std::string s = testsupport::read_file(out);
     return std::vector<uint8_t>(s.begin(), s.end());
+}
+
+// The picture of a record as 8-bit RGB, read the way the X11 server lays out pixels:
+// indexed records through their colour table (components rounded to 8 bits), true-colour
+// ones through masks of up to 8 bits (a w-bit field f gives f << (8 - w)).
+inline std::vector<uint8_t> record_rgb(const IMAGE &im) {
+    std::vector<uint8_t> v;
+    const int bytes = im.bits_per_pixel / 8;
+    for (int y = 0; y < im.ny; ++y)
+        for (int x = 0; x < im.nx; ++x) {
+            const uint8_t *p = im.data.data() + size_t(y) * im.bytes_per_line + size_t(x) * bytes;
+            uint32_t value = 0;
+            for (int k = 0; k < bytes; ++k)
+                value |= uint32_t(p[k]) << (8 * (im.byte_order ? bytes - 1 - k : k));
+            if (im.color_type == 1) {
+                for (size_t k = 0; k < 3; ++k) {
+                    const size_t at = 3 * size_t(value) + k;
+                    const float c = at < im.colors->size() ? (*im.colors)[at] : 0.0f;
+                    v.push_back(static_cast<uint8_t>(c * 255.0f + 0.5f));
+                }
+                continue;
+            }
+            for (uint32_t mask : {im.red_mask, im.green_mask, im.blue_mask}) {
+                int shift = 0, width = 0;
+                while (mask && !((mask >> shift) & 1))
+                    ++shift;
+                while ((mask >> (shift + width)) & 1)
+                    ++width;
+                v.push_back(static_cast<uint8_t>(((value & mask) >> shift) << (8 - width)));
+            }
+        }
+    return v;
 }
 
 inline std::optional<Rgb> xwdtopnm(const std::string &file) {

@@ -109,20 +109,6 @@ std::vector<uint8_t> flat(const std::vector<Colour> &c) {
     return v;
 }
 
-// The colours of an indexed record as 8-bit RGB (components k / 255 rounded back).
-std::vector<uint8_t> record_rgb(const IMAGE &im) {
-    std::vector<uint8_t> v;
-    for (int y = 0; y < im.ny; ++y)
-        for (int x = 0; x < im.nx; ++x) {
-            const size_t i = im.data[size_t(y) * im.bytes_per_line + x];
-            for (size_t k = 0; k < 3; ++k) {
-                const float c = 3 * i + k < im.colors->size() ? (*im.colors)[3 * i + k] : 0.0f;
-                v.push_back(static_cast<uint8_t>(c * 255.0f + 0.5f));
-            }
-        }
-    return v;
-}
-
 std::string bytes_of(const std::string &path) {
     return testsupport::read_file(path);
 }
@@ -220,7 +206,7 @@ TEST_F(GifTest, EveryStorageDecodesAlikeInGiflibImageMagickAndOurReader) {
             EXPECT_EQ(im->px, flat(p.expect));
             IMAGE back;
             ASSERT_EQ(GIF_read(f.c_str(), &back, 0), 1);
-            EXPECT_EQ(record_rgb(back), flat(p.expect));
+            EXPECT_EQ(oracle::record_rgb(back), flat(p.expect));
         }
     }
 }
@@ -294,7 +280,7 @@ TEST_F(GifTest, FullDictionaryGetsAClearCodeAndDecodesExactly) {
     EXPECT_EQ(oracle::gif2rgb(f, dir.file("n.rgb")), flat(p.expect));
     IMAGE back;
     ASSERT_EQ(GIF_read(f.c_str(), &back, 0), 1);
-    EXPECT_EQ(record_rgb(back), flat(p.expect));
+    EXPECT_EQ(oracle::record_rgb(back), flat(p.expect));
     // Sub-blocks of 254 bytes.
     EXPECT_EQ(static_cast<uint8_t>(b[13 + 3 * 256 + 11]), 254);
 }
@@ -381,7 +367,7 @@ TEST_F(GifTest, ReadsWhatOtherEncodersWrite) {
         ASSERT_EQ(GIF_read(f.c_str(), &im, 0), 1);
         EXPECT_EQ(im.nx, want->w);
         EXPECT_EQ(im.ny, want->h);
-        EXPECT_EQ(record_rgb(im), want->px);
+        EXPECT_EQ(oracle::record_rgb(im), want->px);
     }
 }
 
@@ -401,7 +387,7 @@ TEST_F(GifTest, HeaderOnlyTruncatedGarbageAndOversizedFiles) {
     testsupport::Capture err(2);
     const std::string cut = dir.write("cut.gif", b.substr(0, b.size() / 2));
     ASSERT_EQ(GIF_read(cut.c_str(), &im, 0), 1);
-    const std::vector<uint8_t> rgb = record_rgb(im), want = flat(p.expect);
+    const std::vector<uint8_t> rgb = oracle::record_rgb(im), want = flat(p.expect);
     EXPECT_TRUE(std::equal(want.begin(), want.begin() + 64 * 3 * 10, rgb.begin()));
     EXPECT_EQ(im.data.back(), 0);
 
