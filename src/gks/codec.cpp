@@ -143,28 +143,32 @@ void put_index(const CodecLayout &l, uint8_t *row, int x, uint8_t i) {
     }
 }
 
-bool build(const IMAGE &im, uint8_t *write_back, CodecPalette &pal, std::vector<uint8_t> &index,
+bool build(const IMAGE &im, uint8_t *write_back, CodecPalette &pal, std::vector<uint8_t> *index,
            const char *who) {
     const std::optional<CodecLayout> lay = CODEC_layout(im, who);
     if (!lay)
         return false;
     const CodecLayout &l = *lay;
     const size_t nx = static_cast<size_t>(im.nx);
-    if (!CODEC_alloc(index, nx * static_cast<size_t>(im.ny))) {
+    if (index && !CODEC_alloc(*index, nx * static_cast<size_t>(im.ny))) {
         MESS_print(MESS_WARN, "%s: Unable to allocate index buffer.\n", who);
         return false;
     }
     pal = CodecPalette{};
     const CodecColours col(im);
     PaletteIndex lookup(l.bits <= 8);
-    const uint8_t *in = im.data.data();
+    std::vector<uint8_t> row_index(index ? 0 : nx);
     for (int y = 0; y < im.ny; ++y) {
         const size_t off = static_cast<size_t>(y) * static_cast<size_t>(im.bytes_per_line);
-        const uint8_t *row = in + off;
-        uint8_t *out = index.data() + static_cast<size_t>(y) * nx;
-        if (l.bits == 8 && !write_back) {
+        const uint8_t *row = im.data.data() + off;
+        uint8_t *out = index ? index->data() + static_cast<size_t>(y) * nx : row_index.data();
+        if (l.bits == 8) {
+            // One byte per pixel: the common case of indexed pictures, kept tight.
+            uint8_t *dst = write_back ? write_back + off : out;
             for (size_t x = 0; x < nx; ++x)
-                out[x] = static_cast<uint8_t>(lookup.get(row[x], pal, col));
+                dst[x] = static_cast<uint8_t>(lookup.get(row[x], pal, col));
+            if (write_back && index)
+                std::copy_n(dst, nx, out);
         } else {
             for (int x = 0; x < im.nx; ++x)
                 out[x] = static_cast<uint8_t>(lookup.get(CODEC_pixel(l, row, x), pal, col));
@@ -251,14 +255,14 @@ int CodecPalette::find(uint32_t v) const {
     return -1;
 }
 
-bool CODEC_build_palette(IMAGE &image, bool write_back, CodecPalette &palette,
-                         std::vector<uint8_t> &index, const char *who) {
-    return build(image, write_back ? image.data.data() : nullptr, palette, index, who);
+bool CODEC_build_palette(IMAGE &image, CodecPalette &palette, std::vector<uint8_t> *index,
+                         const char *who) {
+    return build(image, image.data.data(), palette, index, who);
 }
 
 bool CODEC_build_palette(const IMAGE &image, CodecPalette &palette, std::vector<uint8_t> &index,
                          const char *who) {
-    return build(image, nullptr, palette, index, who);
+    return build(image, nullptr, palette, &index, who);
 }
 
 void CODEC_set_max_pixels(int64_t n) {

@@ -78,13 +78,15 @@ struct CodecPalette {
     // Palette index of a value in the table, or -1.
     int find(uint32_t v) const;
 };
-// Builds the palette and the nx x ny palette indices of the picture. With write_back, each
-// pixel of the record (surplus ones too) is replaced by its index in its first byte (the
-// other bytes of the pixel become 0; 4- and 1-bit pixels hold the index itself). False
-// (with a message) when the storage is not supported or the index buffer cannot be had.
-bool CODEC_build_palette(IMAGE &image, bool write_back, CodecPalette &palette,
-                         std::vector<uint8_t> &index, const char *who);
+// Builds the palette and the nx x ny palette indices of the picture. False (with a message)
+// when the storage is not supported or the index buffer cannot be had.
 bool CODEC_build_palette(const IMAGE &image, CodecPalette &palette, std::vector<uint8_t> &index,
+                         const char *who);
+// The same, replacing each pixel of the record (surplus ones too) by its index in its first
+// byte: the other bytes of the pixel become 0, 4- and 1-bit pixels hold the index itself.
+// The separate indices are made only when index is given (8-bit records need none: their
+// bytes are the indices afterwards).
+bool CODEC_build_palette(IMAGE &image, CodecPalette &palette, std::vector<uint8_t> *index,
                          const char *who);
 
 // Largest width x height a reader allocates (tests and fuzzing lower it).

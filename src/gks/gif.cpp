@@ -74,95 +74,78 @@ void print_size(const IMAGE &im) {
 // LZW coder
 // ===========================================================================
 
-// The dictionary holds strings as (prefix code, pixel) pairs: 4096 slots addressed by
-// (pixel << 4) XOR prefix, collisions chained through a pool of overflow nodes. Nothing
-// is allocated while coding.
+// The dictionary holds strings as (prefix code, pixel) pairs in an open-addressed table of
+// 8192 slots, at most half full (a clear code empties it before 4096 codes are used). A
+// slot packs the pair and its code in one word: pixel << 24 | prefix << 12 | code. The
+// first slot of a pair is prefix XOR a scramble of the pixel and a collision steps by an
+// odd stride of the pixel: the pixel is known early, so a look-up waits on the previous
+// one only for an XOR and a load. Nothing is allocated while coding.
 struct GifWriter::Coder {
-    std::array<int32_t, kMaxCodes> slot_key{}; // pixel * 4096 + prefix, -1 empty
-    std::array<uint16_t, kMaxCodes> slot_code{};
-    std::array<int16_t, kMaxCodes> slot_next{}; // first overflow node, -1 none
-    std::array<int32_t, kMaxCodes> node_key{};
-    std::array<uint16_t, kMaxCodes> node_code{};
-    std::array<int16_t, kMaxCodes> node_next{};
-    int nodes = 0;
+    static constexpr uint32_t kEmpty = ~0u; // no pair has prefix 4095: no code follows it
+    static constexpr int kSlotBits = 13;
+    static constexpr uint32_t kSlotMask = (1u << kSlotBits) - 1;
+    std::array<uint32_t, size_t{1} << kSlotBits> slot{};
+    std::array<uint32_t, 256> scramble{}, stride{};
+
+    Coder() {
+        uint32_t x = 0x9E3779B9u;
+        for (size_t k = 0; k < 256; ++k) {
+            x = x * 1664525u + 1013904223u;
+            scramble[k] = (x >> 8) & kSlotMask;
+            x = x * 1664525u + 1013904223u;
+            stride[k] = ((x >> 8) & kSlotMask) | 1u;
+        }
+    }
 
     int code_size = 2, clear = 4, end = 5, next = 6, width = 3;
     int prefix = -1;
-    uint64_t acc = 0; // bits not yet in a byte, least significant first
+    uint64_t acc = 0; // bits not yet written, least significant first
     int nbits = 0;
-    std::array<uint8_t, kBlock + 1> block{}; // length byte and data
-    size_t blen = 0;
-    std::vector<uint8_t> *out = nullptr;
+    // The packed codes of the picture; cut into sub-blocks at the end.
+    std::unique_ptr<uint8_t[]> raw;
+    size_t raw_size = 0, used = 0;
 
     void reset_dictionary() {
-        slot_key.fill(-1);
-        nodes = 0;
+        slot.fill(kEmpty);
         next = clear + 2;
         width = code_size + 1;
     }
 
-    void begin(int cs, std::vector<uint8_t> &o) {
+    // pixels: how many will be put, to size the code buffer (a code per pixel at most, of
+    // 12 bits, and the clear codes).
+    void begin(int cs, size_t pixels) {
         code_size = cs;
         clear = 1 << cs;
         end = clear + 1;
-        out = &o;
         acc = 0;
         nbits = 0;
-        blen = 0;
         prefix = -1;
+        const size_t need = pixels + pixels / 2 + 64;
+        if (raw_size < need) {
+            raw = std::make_unique_for_overwrite<uint8_t[]>(need);
+            raw_size = need;
+        }
+        used = 0;
         reset_dictionary();
         emit(clear);
     }
 
-    void put_byte(uint8_t b) {
-        block[1 + blen++] = b;
-        if (blen == kBlock) {
-            block[0] = static_cast<uint8_t>(kBlock);
-            out->insert(out->end(), block.begin(), block.end());
-            blen = 0;
-        }
-    }
-
+    // Whole 32-bit words leave the accumulator: codes of at most 12 bits never overflow it.
     void emit(int code) {
         acc |= static_cast<uint64_t>(code) << nbits;
         nbits += width;
-        while (nbits >= 8) {
-            put_byte(static_cast<uint8_t>(acc & 0xFF));
-            acc >>= 8;
-            nbits -= 8;
+        if (nbits >= 32) {
+            const uint32_t word = static_cast<uint32_t>(acc);
+            raw[used] = static_cast<uint8_t>(word);
+            raw[used + 1] = static_cast<uint8_t>(word >> 8);
+            raw[used + 2] = static_cast<uint8_t>(word >> 16);
+            raw[used + 3] = static_cast<uint8_t>(word >> 24);
+            used += 4;
+            acc >>= 32;
+            nbits -= 32;
         }
         if (next > (1 << width) - 1 && width < kMaxBits)
             ++width;
-    }
-
-    // Code of the string (prefix, k), or -1.
-    int find(int key, int h) const {
-        const int32_t k = slot_key[static_cast<size_t>(h)];
-        if (k == key)
-            return slot_code[static_cast<size_t>(h)];
-        if (k < 0)
-            return -1;
-        for (int n = slot_next[static_cast<size_t>(h)]; n >= 0;
-             n = node_next[static_cast<size_t>(n)])
-            if (node_key[static_cast<size_t>(n)] == key)
-                return node_code[static_cast<size_t>(n)];
-        return -1;
-    }
-
-    void insert(int key, int h) {
-        const auto s = static_cast<size_t>(h);
-        if (slot_key[s] < 0) {
-            slot_key[s] = key;
-            slot_code[s] = static_cast<uint16_t>(next);
-            slot_next[s] = -1;
-        } else {
-            const auto n = static_cast<size_t>(nodes++);
-            node_key[n] = key;
-            node_code[n] = static_cast<uint16_t>(next);
-            node_next[n] = slot_next[s];
-            slot_next[s] = static_cast<int16_t>(n);
-        }
-        ++next;
     }
 
     void put(const uint8_t *px, size_t n) {
@@ -172,16 +155,19 @@ struct GifWriter::Coder {
         int p = prefix;
         for (; i < n; ++i) {
             const int k = px[i];
-            const int key = k << 12 | p;
-            const int h = (k << 4) ^ p;
-            const int c = find(key, h);
-            if (c >= 0) {
-                p = c;
+            const uint32_t key = static_cast<uint32_t>(k) << 12 | static_cast<uint32_t>(p);
+            uint32_t h = static_cast<uint32_t>(p) ^ scramble[static_cast<size_t>(k)];
+            uint32_t w;
+            while ((w = slot[h]) != kEmpty && w >> 12 != key)
+                h = (h + stride[static_cast<size_t>(k)]) & kSlotMask;
+            if (w != kEmpty) {
+                p = static_cast<int>(w & 0xFFF);
                 continue;
             }
             emit(p);
-            if (next < kMaxCodes && nodes < kMaxCodes) {
-                insert(key, h);
+            if (next < kMaxCodes) {
+                slot[h] = key << 12 | static_cast<uint32_t>(next);
+                ++next;
             } else {
                 emit(clear);
                 reset_dictionary();
@@ -191,20 +177,25 @@ struct GifWriter::Coder {
         prefix = p;
     }
 
-    void finish() {
+    // The last codes, then the bytes in sub-blocks of 254 with their lengths and the
+    // terminator, appended to out.
+    void finish(std::vector<uint8_t> &out) {
         if (prefix >= 0)
             emit(prefix);
         emit(end);
-        if (nbits > 0)
-            put_byte(static_cast<uint8_t>(acc & 0xFF));
-        acc = 0;
-        nbits = 0;
-        if (blen > 0) {
-            block[0] = static_cast<uint8_t>(blen);
-            out->insert(out->end(), block.begin(), block.begin() + static_cast<long>(blen + 1));
-            blen = 0;
+        for (; nbits > 0; nbits -= 8) {
+            raw[used++] = static_cast<uint8_t>(acc & 0xFF);
+            acc >>= 8;
         }
-        out->push_back(0x00); // block terminator
+        nbits = 0;
+        acc = 0;
+        out.reserve(out.size() + used + used / kBlock + 2);
+        for (size_t at = 0; at < used; at += kBlock) {
+            const size_t len = std::min(kBlock, used - at);
+            out.push_back(static_cast<uint8_t>(len));
+            out.insert(out.end(), raw.get() + at, raw.get() + at + len);
+        }
+        out.push_back(0x00); // block terminator
     }
 };
 
@@ -252,10 +243,15 @@ bool GifWriter::add(IMAGE &image, int delay) {
                    image.ny, width_, height_);
         return false;
     }
+    const std::optional<CodecLayout> layout = CODEC_layout(image, "GIF_write");
+    if (!layout)
+        return false;
+    // One-byte pixels become their own indices; wider ones get a separate buffer.
+    const bool in_place = layout->bits == 8;
     CodecPalette pal;
     std::vector<uint8_t> index;
     CodecColours(image).print_masks();
-    if (!CODEC_build_palette(image, true, pal, index, "GIF_write"))
+    if (!CODEC_build_palette(image, pal, in_place ? nullptr : &index, "GIF_write"))
         return false;
     MESS_print(LEVEL_INFO, "num_color: %d\n", pal.count);
 
@@ -324,11 +320,13 @@ bool GifWriter::add(IMAGE &image, int delay) {
     out_.push_back(static_cast<uint8_t>(code_size));
 
     Coder &c = *coder_;
-    c.begin(code_size, out_);
+    c.begin(code_size, static_cast<size_t>(image.nx) * static_cast<size_t>(image.ny));
     const auto nx = static_cast<size_t>(image.nx);
+    const uint8_t *rows = in_place ? image.data.data() : index.data();
+    const size_t stride = in_place ? static_cast<size_t>(image.bytes_per_line) : nx;
     for (int y : row_order(image.ny, opt_.interlace))
-        c.put(index.data() + static_cast<size_t>(y) * nx, nx);
-    c.finish();
+        c.put(rows + static_cast<size_t>(y) * stride, nx);
+    c.finish(out_);
     ++frames_;
     return flush();
 }
