@@ -216,9 +216,9 @@ int read_xwd(const char *name, IMAGE *image) {
     const bool bpp_ok = bpp == 1 || bpp == 4 || bpp == 8 || bpp == 16 || bpp == 24 || bpp == 32;
     const int64_t row_need = bpp_ok ? (int64_t{im.nx} * bpp + 7) / 8 : 0;
     const int64_t data_bytes = int64_t{im.bytes_per_line} * im.ny;
-    if (!bpp_ok || im.nx < 1 || im.ny < 1 || im.bytes_per_line < row_need || im.num_colors < 0 ||
-        im.num_colors > kMaxColours || int64_t{im.nx} * im.ny > CODEC_max_pixels() ||
-        data_bytes > 4 * CODEC_max_pixels()) {
+    if (!bpp_ok || depth < 1 || im.nx < 1 || im.ny < 1 || im.bytes_per_line < row_need ||
+        im.num_colors < 0 || im.num_colors > kMaxColours ||
+        int64_t{im.nx} * im.ny > CODEC_max_pixels() || data_bytes > 4 * CODEC_max_pixels()) {
         MESS_print(MESS_WARN,
                    "XWD_read: %s: header sizes do not agree (%dx%d, %d bits per pixel, "
                    "%d bytes per line, %d colours)\n",
