@@ -74,17 +74,18 @@ void print_size(const IMAGE &im) {
 // LZW coder
 // ===========================================================================
 
-// The dictionary holds strings as (prefix code, pixel) pairs in an open-addressed table of
-// 8192 slots, at most half full (a clear code empties it before 4096 codes are used). A
-// slot packs the pair and its code in one word: pixel << 24 | prefix << 12 | code. The
-// first slot of a pair is prefix XOR a scramble of the pixel and a collision steps by an
-// odd stride of the pixel: the pixel is known early, so a look-up waits on the previous
-// one only for an XOR and a load. Nothing is allocated while coding.
+// The dictionary holds strings as (prefix code, pixel) pairs. An open-addressed table of
+// 32768 slots, at most an eighth full (a clear code empties it before 4096 codes are used),
+// holds the codes; the pair of each code is kept beside it (pixel << 12 | prefix) to check a
+// slot's code. The first slot of a pair is its prefix XOR a scramble of its pixel, and a
+// collision steps by an odd stride of the pixel: the pixel is known early, so a look-up
+// waits on the one before it only for an XOR and a load. Nothing is allocated while coding.
 struct GifWriter::Coder {
-    static constexpr uint32_t kEmpty = ~0u; // no pair has prefix 4095: no code follows it
-    static constexpr int kSlotBits = 13;
+    static constexpr uint16_t kEmpty = 0; // codes in the table are above the end code
+    static constexpr int kSlotBits = 15;
     static constexpr uint32_t kSlotMask = (1u << kSlotBits) - 1;
-    std::array<uint32_t, size_t{1} << kSlotBits> slot{};
+    std::array<uint16_t, size_t{1} << kSlotBits> slot{};
+    std::array<uint32_t, kMaxCodes> pair{};
     std::array<uint32_t, 256> scramble{}, stride{};
 
     Coder() {
@@ -157,16 +158,17 @@ struct GifWriter::Coder {
             const int k = px[i];
             const uint32_t key = static_cast<uint32_t>(k) << 12 | static_cast<uint32_t>(p);
             uint32_t h = static_cast<uint32_t>(p) ^ scramble[static_cast<size_t>(k)];
-            uint32_t w;
-            while ((w = slot[h]) != kEmpty && w >> 12 != key)
+            uint16_t c;
+            while ((c = slot[h]) != kEmpty && pair[c] != key)
                 h = (h + stride[static_cast<size_t>(k)]) & kSlotMask;
-            if (w != kEmpty) {
-                p = static_cast<int>(w & 0xFFF);
+            if (c != kEmpty) {
+                p = c;
                 continue;
             }
             emit(p);
             if (next < kMaxCodes) {
-                slot[h] = key << 12 | static_cast<uint32_t>(next);
+                slot[h] = static_cast<uint16_t>(next);
+                pair[static_cast<size_t>(next)] = key;
                 ++next;
             } else {
                 emit(clear);
