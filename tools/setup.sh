@@ -11,6 +11,7 @@ PACKAGES=(
     python3 hershey-fonts-data ncl-ncarg gdal-bin weather-util-data ghostscript hp2xx
     libjpeg-turbo-progs libjpeg-tools
     xvfb xauth x11-apps xdotool
+    giflib-tools imagemagick netpbm pngcheck optipng
 )
 
 missing=()

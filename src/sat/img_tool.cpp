@@ -28,6 +28,10 @@
 #include "base/files.h"
 #include "base/mess.h"
 #include "base/string.h"
+#include "gks/gif.h"
+#include "gks/gks.h"
+#include "gks/png.h"
+#include "gks/xdump.h"
 #include "map/region.h"
 
 namespace {
@@ -451,7 +455,10 @@ int IMG_read_zor(const char *name, IMAGE *image, int /*mode*/) {
     }
     FILE *f = fp.get();
     std::string line;
-    if (!str_read_line(f, line, HEADER_LINE_MAX) || line.compare(0, 6, "ZORIMG") != 0) {
+    bool got = str_read_line(f, line, HEADER_LINE_MAX);
+    if (got && line.compare(0, 3, "** ") == 0) // a "** " line may stand before the magic
+        got = str_read_line(f, line, HEADER_LINE_MAX);
+    if (!got || line.compare(0, 6, "ZORIMG") != 0) {
         MESS_print(MESS_WARN, "IMG_read_zor: Invalid image type\n");
         IMG_free(image);
         return -1;
@@ -597,9 +604,11 @@ int IMG_read(const char *name, IMAGE *image, int mode) {
     unsigned char head[6] = {0, 0, 0, 0, 0, 0};
     size_t got = std::fread(head, 1, 6, fp.get());
     IMG_init(image);
-    // The window depth comes from the X11 workstation (not built yet): 32 when asked for
-    // a query record, else unknown.
-    image->depth = mode == 1 ? 32 : 0;
+    // XWD files may not be deeper than the window; a query before the window exists (mode
+    // 1) takes 32 bits.
+    image->depth = gget_win_depth();
+    if (image->depth == 0 && mode == 1)
+        image->depth = 32;
     if (got >= 3 && std::memcmp(head, "** ", 3) == 0) {
         // Skip the "** " line; the 6 bytes after it decide the format.
         size_t k = 3;
@@ -619,14 +628,14 @@ int IMG_read(const char *name, IMAGE *image, int mode) {
     fp.reset();
 
     int rc = 0;
-    if (got >= 3 && std::memcmp(head, "ZOR", 3) == 0) {
+    if (got >= 3 && std::memcmp(head, "GIF", 3) == 0)
+        rc = GIF_read(name, image, mode);
+    else if (got >= 4 && std::memcmp(head + 1, "PNG", 3) == 0)
+        rc = PNG_read(name, image, mode);
+    else if (got >= 3 && std::memcmp(head, "ZOR", 3) == 0)
         rc = IMG_read_zor(name, image, mode) == 1 ? 1 : 0;
-    } else {
-        // GIF ("GIF"), PNG ("PNG" from the second byte) and XWD files need the image codecs
-        // of the graphics modules, which this build does not have yet.
-        MESS_print(MESS_WARN, "IMG_read: %s: no reader for this image format yet\n", name);
-        rc = 0;
-    }
+    else
+        rc = XWD_read(name, image, mode);
     if (rc == 0)
         IMG_free(image);
     return rc;

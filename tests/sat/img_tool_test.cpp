@@ -11,6 +11,9 @@
 #include <tuple>
 
 #include "base/mess.h"
+#include "gks/gif.h"
+#include "gks/png.h"
+#include "gks/xdump.h"
 #include "sat/img_tool.h"
 #include "support/test_support.h"
 
@@ -370,15 +373,36 @@ TEST_F(ImgTest, WritesDeepPixelsAsBytes) {
 }
 
 TEST_F(ImgTest, GenericReaderDispatch) {
+    // Every format by its first bytes, also behind a "** " line; mode 1 asks GIF and PNG for
+    // the header only and lets an XWD file be 32 bits deep while no window is open.
     IMAGE a = gray(7, 5), b;
+    a.color_type = 1;
+    a.num_colors = 256;
+    a.colors = std::make_shared<std::vector<float>>(3 * 256, 0.5f);
+    a.info = "from xwd";
+    IMAGE g = a;
+    ASSERT_EQ(GIF_write(dir.file("a.gif").c_str(), &g), 1);
+    ASSERT_EQ(PNG_write(dir.file("a.png").c_str(), &a), 1);
+    ASSERT_EQ(XWD_write(dir.file("a.xwd").c_str(), &a), 1);
     ASSERT_EQ(IMG_write(dir.file("a.zor").c_str(), &a, 1), 1);
-    EXPECT_EQ(IMG_read(dir.file("a.zor").c_str(), &b, 0), 1);
-    EXPECT_EQ(b.data, a.data);
+    for (const auto &[file, info] : {std::pair{"a.gif", "GIF"},
+                                     {"a.png", "PNG"},
+                                     {"a.xwd", "from xwd"},
+                                     {"a.zor", "from xwd"}}) {
+        const std::string body = testsupport::read_file(dir.file(file));
+        for (const std::string prefix : {"", "** made by hand\n"}) {
+            const std::string f = dir.write("g.img", prefix + body);
+            ASSERT_EQ(IMG_read(f.c_str(), &b, 1), 1) << file << " " << prefix;
+            EXPECT_EQ(b.info, info);
+            EXPECT_EQ(b.nx, 7);
+            EXPECT_EQ(b.ny, 5);
+        }
+    }
     for (const char *content : {"GIF89a\x01\x00", "** made by hand\nGIF89a", "\x89PNG\r\n",
-                                "** a\nZORIMG\nl\ni\n1 1\nx"}) {
-        std::string g = dir.write("g.img", content);
+                                "** a\nZORIMG\nl\ni\n2 2\nx"}) {
+        std::string f = dir.write("g.img", content);
         Capture quiet(2);
-        EXPECT_EQ(IMG_read(g.c_str(), &b, 0), 0) << content;
+        EXPECT_EQ(IMG_read(f.c_str(), &b, 0), 0) << content;
         EXPECT_TRUE(b.data.empty());
     }
     EXPECT_EQ(IMG_read(dir.file("none").c_str(), &b, 1), 0);
