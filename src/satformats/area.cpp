@@ -231,8 +231,10 @@ int decode_sync_lines(ByteCursor &in, AREA &a, int lines, int elems, int prefix)
 // Plain files: the prefix of each line is skipped, then elements of one or two
 // bytes (big-endian) become bytes. The image grows with the bytes the file
 // holds; a file that ends inside a line keeps that line with a blank rest.
-// Returns the number of lines.
-int decode_plain_lines(ByteCursor &in, AREA &a, int lines, int elems, int bytes, int prefix) {
+// Returns the number of lines; complete tells whether every pixel was there.
+int decode_plain_lines(ByteCursor &in, AREA &a, int lines, int elems, int bytes, int prefix,
+                       bool &complete) {
+    complete = false;
     const int shift = st().bit_shift;
     const size_t width = static_cast<size_t>(elems);
     if (bytes == 1 && prefix == 0) {
@@ -248,6 +250,7 @@ int decode_plain_lines(ByteCursor &in, AREA &a, int lines, int elems, int bytes,
         }
         const size_t rows = (got + width - 1) / width;
         a.data.resize(rows * width);
+        complete = got == total;
         return static_cast<int>(rows);
     }
     std::vector<uint8_t> raw(width * static_cast<size_t>(bytes));
@@ -273,6 +276,7 @@ int decode_plain_lines(ByteCursor &in, AREA &a, int lines, int elems, int bytes,
         if (got < raw.size())
             return l + 1;
     }
+    complete = true;
     return lines;
 }
 
@@ -424,11 +428,12 @@ int read_header(ByteCursor &in, AREA &a, AreaLayout &lay) {
 // fails the read. The directory's line count becomes the image's height.
 int read_pixels(ByteCursor &in, AREA &a, const AreaLayout &lay) {
     int height = 0;
+    bool complete = true;
     try {
         a.data.clear();
-        height = lay.framed
-                     ? decode_sync_lines(in, a, lay.lines, lay.elems, lay.prefix)
-                     : decode_plain_lines(in, a, lay.lines, lay.elems, lay.bytes, lay.prefix);
+        height = lay.framed ? decode_sync_lines(in, a, lay.lines, lay.elems, lay.prefix)
+                            : decode_plain_lines(in, a, lay.lines, lay.elems, lay.bytes, lay.prefix,
+                                                 complete);
     } catch (const std::bad_alloc &) {
         a.data = {};
         MESS_print(MESS_WARN, "SAT_read_AREA: No memory for %dx%d pixels\n", lay.elems, lay.lines);
@@ -442,6 +447,8 @@ int read_pixels(ByteCursor &in, AREA &a, const AreaLayout &lay) {
     if (height < lay.lines)
         MESS_print(MESS_WARN, "SAT_read_AREA: File ends inside the image: %d of %d lines kept\n",
                    height, lay.lines);
+    else if (!complete)
+        MESS_print(MESS_WARN, "SAT_read_AREA: File ends inside the last line, its rest is blank\n");
     a.dir[AREA_W_LINES] = height;
     return 0;
 }

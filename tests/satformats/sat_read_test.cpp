@@ -467,6 +467,14 @@ TEST_F(AreaRead, TruncatedPixelBlockKeepsTheLinesItHolds) {
         ASSERT_EQ(a.data.size(), 48u);
         EXPECT_TRUE(std::equal(a.data.begin(), a.data.begin() + 45, im.pixels.begin())) << prefix;
         EXPECT_EQ(Bytes(a.data.begin() + 45, a.data.end()), Bytes(3, 0)) << prefix;
+        // Cut inside the last line: all lines, the last with a blank rest.
+        bytes = fx::write_plain(im, fx::Order::little);
+        bytes.resize(bytes.size() - 2);
+        MessageCapture last;
+        ASSERT_EQ(read_bytes(bytes, &a), 0);
+        EXPECT_EQ(last.text(),
+                  "SAT_read_AREA: File ends inside the last line, its rest is blank\n");
+        EXPECT_EQ(a.data.size(), 80u);
     }
 }
 
