@@ -10,6 +10,7 @@
 #include "gks/gks.h"
 #include "gks/gks_device.h"
 #include "gks/gks_meta.h"
+#include "gks/gks_obj.h"
 
 namespace {
 
@@ -40,6 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (!input.ok())
         return 0;
     gread_metafile(input.path());
+    // What one input drew goes, so that memory stays flat over a long run.
     output().clear();
+    gclear_objs();
     return 0;
 }

@@ -31,8 +31,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         float lat = 0, lon = 0, line = 0, elem = 0;
         AREA_tran(3, &lat, &lon, &line, &elem);
         for (int i = 0; i < 4; ++i) {
-            line = static_cast<float>(area.dir[AREA_W_LINE] + i * 997);
-            elem = static_cast<float>(area.dir[AREA_W_ELEM] + i * 1511);
+            // In double: the directory words may be anything up to INT_MAX.
+            line = static_cast<float>(double(area.dir[AREA_W_LINE]) + i * 997);
+            elem = static_cast<float>(double(area.dir[AREA_W_ELEM]) + i * 1511);
             AREA_tran(1, &lat, &lon, &line, &elem);
             lat = static_cast<float>(i * 20 - 30);
             lon = static_cast<float>(i * 40 - 100);

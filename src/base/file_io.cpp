@@ -67,6 +67,11 @@ FilePtr FILE_open(const char *name_in, const char *mode_in) {
     bool reading = mode[0] == 'r';
     if (FILE_is_std_name(name))
         return FilePtr(reading ? stdin : stdout);
+    // A file that exists under the name as given is that file, whatever its first character
+    // (a shell glob hands us "|x.img" as readily as "x.img").
+    struct stat sb;
+    if ((name[0] == '|' || name[0] == '~') && lstat(name.c_str(), &sb) == 0)
+        return FilePtr(std::fopen(name.c_str(), mode.c_str()));
     if (name[0] == '|') {
         std::fflush(nullptr);
         return FilePtr(popen(name.c_str() + 1, reading ? "r" : "w"), FILE_closer{true});

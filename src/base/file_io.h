@@ -17,7 +17,8 @@ using FilePtr = std::unique_ptr<FILE, FILE_closer>;
 
 // Opens a name the user typed or configured (options, resources, environment, prompts):
 // "|command" reads or writes a pipe, "", "-", "std" and "stdn" are the standard streams, a
-// leading '~' is a home directory, and writing creates missing directories.
+// leading '~' is a home directory, and writing creates missing directories. A name that
+// exists as a file is opened as that file, whatever its first character.
 FilePtr FILE_open(const char *name, const char *mode);
 // Opens a name read from inside a data file, for reading only. Such a name never starts a
 // command, never means a standard stream and is never expanded with '~': it must name a

@@ -125,10 +125,16 @@ bool str_read_line(FILE *f, std::string &line, size_t max_keep, bool strip_cr, b
         *cut = false;
     int c;
     bool any = false;
+    size_t length = 0;
     while ((c = std::getc(f)) != EOF) {
         any = true;
         if (c == '\n')
             break;
+        if (++length > STR_LINE_HARD_MAX) {
+            if (cut)
+                *cut = true;
+            return false;
+        }
         if (line.size() < max_keep)
             line.push_back(static_cast<char>(c));
         else if (cut)

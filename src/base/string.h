@@ -27,6 +27,10 @@ std::vector<std::string> str_split_words(const std::string &line);
 
 // Reads one line of a text file without its newline, keeping at most max_keep characters and
 // dropping the rest of the line (*cut tells whether any were dropped). With strip_cr a carriage
-// return before the newline goes too. False at end of file before any character.
+// return before the newline goes too. False at end of file before any character, and false
+// (with *cut set) when a line runs on past STR_LINE_HARD_MAX characters: no text file of the
+// suite has such lines, and a device like /dev/zero would otherwise keep the reader busy for
+// ever.
+inline constexpr size_t STR_LINE_HARD_MAX = size_t{1} << 20;
 bool str_read_line(FILE *f, std::string &line, size_t max_keep, bool strip_cr = true,
                    bool *cut = nullptr);

@@ -7,6 +7,10 @@
 // of odd length are padded to a word. Only clip rectangles and polylines are drawn; the
 // picture is closed with END PICTURE and, like the files this format is exchanged as, no
 // END METAFILE follows (readers that wait for it need it appended).
+//
+// Trap: the VDC extent is 10000 x 8000 while the surface is 1000 x 800 device units. Points
+// and clip corners are therefore written in tenths of a device unit, so that the picture
+// fills the page a viewer makes of the extent (in device units it filled a tenth of it).
 #include <algorithm>
 #include <cmath>
 
@@ -24,6 +28,8 @@ namespace {
 
 // Points per POLYLINE element: 4 bytes each within one 32767-byte long-form partition.
 constexpr size_t kMaxPolylinePoints = 8000;
+// VDC units per device unit: the 1000 x 800 surface on the 10000 x 8000 extent.
+constexpr float kVdcPerDevice = 10.0f;
 
 bool cgm_out() {
     return gmeta_get_type() == GMETA_CGM && meta_sink().is_open();
@@ -49,6 +55,11 @@ unsigned vdc(float v) {
     return static_cast<unsigned>(i) & 0xFFFF;
 }
 
+void vdc_point(float x, float y) {
+    meta_sink().put_u16(vdc(x));
+    meta_sink().put_u16(vdc(y));
+}
+
 } // namespace
 
 int gcgm_control(int element_class, int id, int length, int word) {
@@ -67,8 +78,7 @@ int gcgm_point(float x, float y) {
 int gcgm_ps_point(float x, float y) {
     if (!cgm_out())
         return -1;
-    meta_sink().put_u16(vdc(x));
-    meta_sink().put_u16(vdc(y));
+    vdc_point(x * kVdcPerDevice, y * kVdcPerDevice);
     return 0;
 }
 
@@ -105,8 +115,8 @@ void cgm_begin() {
     o.put_byte(255);
     o.put_byte(0);
     header(2, 6, 8); // VDC EXTENT
-    gcgm_ps_point(0, 0);
-    gcgm_ps_point(10000, 8000);
+    vdc_point(0, 0);
+    vdc_point(10000, 8000);
     gcgm_control(0, 3, 0, 0); // BEGIN PICTURE
     gcgm_control(0, 4, 0, 0); // BEGIN PICTURE BODY
 }

@@ -556,6 +556,10 @@ Res moll_inv(const Params &p, double x, double y, double &lat, double &lon) {
 // Satellite view: the earth seen from distance H above the equator at lon0.
 // Plot coordinates are H times the tangents of the scan angles (x east-west,
 // then y north-south), or H times the angles themselves when param[3] is 1.
+// param[3] = 2 gives the angles of an instrument whose mirror sweeps the other
+// way round (GOES imagers and sounders, as their GVAR navigation has it): the
+// north-south angle y is taken first, in the plane of the view and the pole, and
+// x east-west from that plane (PROJ's geos with +sweep=x; 1 is +sweep=y).
 
 void sat_setup(Params &p, const DOMAIN &d) {
     p.H = missing(d.param[2]) ? kGeoDistance : d.param[2];
@@ -572,7 +576,8 @@ void sat_setup(Params &p, const DOMAIN &d) {
     p.H_over_a = p.H / kPolarR * std::sqrt(kAxisRatio2);
     p.inv_H = 1.0 / p.H;
     p.ellipsoid = d.ellipsoid == 1;
-    p.scan = d.param[3] == 1.0f;
+    p.scan = d.param[3] == 1.0f || d.param[3] == 2.0f;
+    p.sweep_x = d.param[3] == 2.0f;
 }
 
 // sqrt(1 - e^2 z) for the ellipsoid's e^2 = 1 - (b/a)^2 and 0 <= z <= 1: its
@@ -610,7 +615,10 @@ Res sat_fwd(const Params &p, double lat, double dlon, double &x, double &y) {
     }
     const double d = hm - cc, e = cp * sl;
     const double f = map_fast::sqrt(e * e + d * d);
-    if (p.scan) {
+    if (p.sweep_x) {
+        const double g = map_fast::sqrt(rs * rs + d * d);
+        map_fast::atan2_2(e, g, rs, d, x, y, p.H, -0.0, p.H, -0.0);
+    } else if (p.scan) {
         map_fast::atan2_2(e, d, rs, f, x, y, p.H, -0.0, p.H, -0.0);
     } else {
         const map_fast::v2d q = map_fast::v2d{e, rs} / map_fast::v2d{d, f};
@@ -620,10 +628,21 @@ Res sat_fwd(const Params &p, double lat, double dlon, double &x, double &y) {
     return Res::ok;
 }
 
-// Sines and cosines of the scan angles of plot point (x, y).
+// Sines and cosines of the scan angles of plot point (x, y), as the y-sweeping
+// instrument has them (an x-sweeping one's angles are turned into those).
 void scan_angles(const Params &p, double x, double y, double &sa, double &ca, double &sb,
                  double &cb) {
-    if (p.scan) {
+    if (p.sweep_x) {
+        // The view direction (towards the earth, east, north) is (ca cb, sa, ca sb) for
+        // the x-sweeping angles; the y-sweeping ones of the same direction follow.
+        double s1, c1, s2, c2;
+        map_fast::sincos2(x * p.inv_H, y * p.inv_H, s1, c1, s2, c2);
+        const double dn = c1 * c2, h = map_fast::sqrt(s1 * s1 + dn * dn);
+        sb = c1 * s2;
+        cb = h;
+        sa = h > 0.0 ? s1 / h : 0.0;
+        ca = h > 0.0 ? dn / h : 1.0;
+    } else if (p.scan) {
         map_fast::sincos2(x * p.inv_H, y * p.inv_H, sa, ca, sb, cb);
     } else {
         const double qa = 1.0 / map_fast::sqrt(p.H2 + x * x),

@@ -34,7 +34,8 @@ struct Params {
     double H2 = 0.0, H4 = 0.0, H2e = 0.0, earth_ratio = 0.0, inv_H = 0.0;
     double earth_ratio2 = 0.0, sat_ratio = 0.0, H_over_a = 0.0; // (R / H)^2, H / R, H / a
     bool ellipsoid = false;
-    bool scan = false; // satellite coordinates are scan angles
+    bool scan = false;    // satellite coordinates are scan angles
+    bool sweep_x = false; // scan angles of an instrument sweeping north-south (GVAR)
     // Diagrams.
     double xmin = 0.0, xmax = 0.0, ymin = 0.0, ymax = 0.0;
     double xfactor = 0.0, yfactor = 0.0;

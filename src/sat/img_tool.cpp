@@ -21,6 +21,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <sys/stat.h>
 #include <thread>
 #include <zlib.h>
@@ -208,22 +209,34 @@ bool read_data_name(FILE *fp, std::string &name) {
     return !name.empty();
 }
 
-// Plain pixels: the whole buffer must be there.
-bool read_plain(FILE *fp, const char *name, std::vector<uint8_t> &data) {
-    size_t got = std::fread(data.data(), 1, data.size(), fp);
-    if (got != data.size()) {
+// Plain pixels: all `size` bytes must be there. The buffer grows with what arrives, so a
+// stream (a pipe) that claims a huge image and delivers little costs little.
+bool read_plain(FILE *fp, const char *name, size_t size, std::vector<uint8_t> &data) {
+    constexpr size_t kStep = size_t{1} << 24;
+    data.clear();
+    size_t got = 0;
+    while (got < size) {
+        data.resize(got + std::min(kStep, size - got));
+        size_t n = std::fread(data.data() + got, 1, data.size() - got, fp);
+        got += n;
+        if (got < data.size())
+            break;
+    }
+    if (got != size) {
         MESS_print(MESS_WARN, "IMG_read_zor: %s: pixel data truncated (%zu of %zu bytes)\n", name,
-                   got, data.size());
+                   got, size);
         return false;
     }
     return true;
 }
 
-// Compressed pixels: independent zlib streams inflated one after another into data. A file
-// that ends early is waited for (it may still be being written); what was decoded is kept.
-void read_compressed(FILE *fp, const char *name, std::vector<uint8_t> &data) {
-    const size_t expected = data.size();
+// Compressed pixels: independent zlib streams inflated one after another. A file that ends
+// early is waited for (it may still be being written); what was decoded is kept and the rest
+// of the image is blank. The buffer grows with the decoded bytes. False, with a message, when
+// not one byte could be decoded.
+bool read_compressed(FILE *fp, const char *name, size_t expected, std::vector<uint8_t> &data) {
     const IMG_READ_LIMITS &lim = st().limits;
+    data.clear();
     std::vector<uint8_t> in(ZCHUNK);
     std::vector<uint8_t> win(ZWINDOW);
     size_t avail = 0, pos = 0, done = 0;
@@ -267,7 +280,7 @@ void read_compressed(FILE *fp, const char *name, std::vector<uint8_t> &data) {
         int rc = inflate(&zs, Z_SYNC_FLUSH);
         size_t produced = win.size() - zs.avail_out;
         size_t room = expected - done;
-        std::memcpy(data.data() + done, win.data(), std::min(produced, room));
+        data.insert(data.end(), win.begin(), win.begin() + std::min(produced, room));
         done += std::min(produced, room);
         size_t used = (avail - pos) - zs.avail_in;
         pos += used;
@@ -289,9 +302,16 @@ void read_compressed(FILE *fp, const char *name, std::vector<uint8_t> &data) {
     }
     if (in_stream)
         inflateEnd(&zs);
+    if (done == 0 && expected > 0) {
+        MESS_print(MESS_WARN, "IMG_read_zor: %s: compressed data %s; nothing could be decoded\n",
+                   name, problem ? problem : "is missing");
+        return false;
+    }
     if (problem)
         MESS_print(MESS_WARN, "IMG_read_zor: %s: compressed data %s; kept %zu of %zu bytes\n", name,
                    problem, done, expected);
+    data.resize(expected);
+    return true;
 }
 
 // One byte per pixel, nx pixels per row, from an image of any supported layout; false when
@@ -516,35 +536,42 @@ int IMG_read_zor(const char *name, IMAGE *image, int /*mode*/) {
             return fail("IMG_read_zor: %s: header ends inside the skipped block\n", name);
     }
 
+    // Every buffer below grows with the bytes that arrive; a file too short for its header's
+    // size is refused before anything is allocated.
     const size_t size = static_cast<size_t>(image->nx) * static_cast<size_t>(image->ny);
-    if (has('*')) {
-        std::string data_name;
-        if (!read_data_name(f, data_name))
-            return fail("IMG_read_zor: %s: no valid data file name\n", name);
-        // A name read from the header: never a command, a stream or a home directory.
-        FilePtr df = FILE_open_data(data_name.c_str());
-        if (!df)
-            return fail("Unable to open: %s\n", data_name.c_str());
-        int64_t left = bytes_left(df.get());
-        if (left >= 0 && static_cast<uint64_t>(left) < size)
-            return fail("IMG_read_zor: %s: data file too short for the image\n", data_name.c_str());
-        image->data.assign(size, 0);
-        if (!read_plain(df.get(), data_name.c_str(), image->data)) {
-            IMG_free(image);
-            return -1;
+    try {
+        if (has('*')) {
+            std::string data_name;
+            if (!read_data_name(f, data_name))
+                return fail("IMG_read_zor: %s: no valid data file name\n", name);
+            // A name read from the header: never a command, a stream or a home directory.
+            FilePtr df = FILE_open_data(data_name.c_str());
+            if (!df)
+                return fail("Unable to open: %s\n", data_name.c_str());
+            int64_t left = bytes_left(df.get());
+            if (left >= 0 && static_cast<uint64_t>(left) < size)
+                return fail("IMG_read_zor: %s: data file too short for the image\n",
+                            data_name.c_str());
+            if (!read_plain(df.get(), data_name.c_str(), size, image->data)) {
+                IMG_free(image);
+                return -1;
+            }
+        } else if (has('Z')) {
+            if (!read_compressed(f, name, size, image->data)) {
+                IMG_free(image);
+                return -1;
+            }
+        } else {
+            int64_t left = bytes_left(f);
+            if (left >= 0 && static_cast<uint64_t>(left) < size)
+                return fail("IMG_read_zor: %s: file too short for the image\n", name);
+            if (!read_plain(f, name, size, image->data)) {
+                IMG_free(image);
+                return -1;
+            }
         }
-    } else if (has('Z')) {
-        image->data.assign(size, 0);
-        read_compressed(f, name, image->data);
-    } else {
-        int64_t left = bytes_left(f);
-        if (left >= 0 && static_cast<uint64_t>(left) < size)
-            return fail("IMG_read_zor: %s: file too short for the image\n", name);
-        image->data.assign(size, 0);
-        if (!read_plain(f, name, image->data)) {
-            IMG_free(image);
-            return -1;
-        }
+    } catch (const std::bad_alloc &) {
+        return fail("IMG_read_zor: %s: no memory for the image\n", name);
     }
     return 1;
 }

@@ -213,7 +213,8 @@ class Remapper {
     void interpolated_row(int r, int step, uint8_t *out) {
         const float y = ymax_ - float(r) * out_.dy;
         const int nx = out_.nx;
-        const int segments = (nx + step - 1) / step;
+        // Any positive step is valid: counted so that a step near INT_MAX cannot overflow.
+        const int segments = nx / step + (nx % step != 0 ? 1 : 0);
         // Node k is column min(k * step, nx - 1); the last one is xmax.
         node_x_.clear();
         node_col_.clear();
@@ -237,7 +238,7 @@ class Remapper {
             const int m0 = node_col_[s];
             const float len = float(node_col_[s + 1] - m0);
             const bool ok = node_ok_[s] && node_ok_[s + 1];
-            const int m1 = std::min(m0 + step, nx);
+            const int m1 = static_cast<int>(std::min<long>(long(m0) + step, nx));
             for (int m = m0; m < m1; ++m) {
                 if (!ok) {
                     own_[own++] = m;

@@ -172,16 +172,22 @@ int get_u16_be(ByteCursor &in) {
 
 // Sync-framed lines: line numbers are repaired (a jump of more than ten lines, a
 // number beyond the image or going backwards keeps the previous number), missing
-// lines stay zero, the number equal to the line count ends the image.
-void decode_sync_lines(ByteCursor &in, AREA &a, int lines, int elems, int prefix) {
+// lines stay zero, the number equal to the line count ends the image. The image
+// grows with the frames found: it ends with the last line a frame gave, so a
+// stream that stops early makes a shorter image. Returns the number of lines.
+int decode_sync_lines(ByteCursor &in, AREA &a, int lines, int elems, int prefix) {
     const int shift = st().bit_shift;
-    std::vector<uint8_t> line(static_cast<size_t>(elems));
+    const size_t width = static_cast<size_t>(elems);
+    std::vector<uint8_t> line(width);
     NibbleReader nib(in);
     int64_t p = 0;
-    int count = 0;
+    int count = 0, height = 0;
     while (count < lines) {
         std::fill(line.begin(), line.end(), 0);
         int64_t n = read_line_number(in);
+        const bool framed = n >= 0;
+        if (!framed && in.peek_byte() < 0)
+            break; // the stream has ended, and the image with its last frame
         if (n < 0)
             n = lines;
         if (p > 0 && n > p + 10)
@@ -194,6 +200,8 @@ void decode_sync_lines(ByteCursor &in, AREA &a, int lines, int elems, int prefix
         if (n == lines) {
             ++count; // end of image: the rest stays zero
             p = n;
+            if (framed)
+                height = count;
             continue;
         }
         if (count >= lines)
@@ -208,23 +216,52 @@ void decode_sync_lines(ByteCursor &in, AREA &a, int lines, int elems, int prefix
         if (shift != 0)
             for (auto &v : line)
                 v = shift_count(v, shift);
-        std::memcpy(a.data.data() + static_cast<size_t>(count) * static_cast<size_t>(elems),
-                    line.data(), line.size());
+        const size_t at = static_cast<size_t>(count) * width;
+        a.data.resize(at + width);
+        std::memcpy(a.data.data() + at, line.data(), width);
         ++count;
+        if (framed)
+            height = count;
         p = n;
     }
+    a.data.resize(static_cast<size_t>(height) * width);
+    return height;
 }
 
-// Plain files, one line at a time: the prefix is skipped, then elements of one or
-// two bytes (big-endian) become bytes. False when the data end early.
-bool decode_plain_lines(ByteCursor &in, AREA &a, int lines, int elems, int bytes, int prefix) {
+// Plain files: the prefix of each line is skipped, then elements of one or two
+// bytes (big-endian) become bytes. The image grows with the bytes the file
+// holds; a file that ends inside a line keeps that line with a blank rest.
+// Returns the number of lines; complete tells whether every pixel was there.
+int decode_plain_lines(ByteCursor &in, AREA &a, int lines, int elems, int bytes, int prefix,
+                       bool &complete) {
+    complete = false;
     const int shift = st().bit_shift;
-    std::vector<uint8_t> raw(static_cast<size_t>(elems) * static_cast<size_t>(bytes));
-    uint8_t *out = a.data.data();
-    for (int l = 0; l < lines; ++l, out += elems) {
+    const size_t width = static_cast<size_t>(elems);
+    if (bytes == 1 && prefix == 0) {
+        // One block read in large steps, the bytes as they are.
+        constexpr size_t kStep = size_t{1} << 24;
+        const size_t total = width * static_cast<size_t>(lines);
+        size_t got = 0;
+        while (got < total) {
+            a.data.resize(got + std::min(kStep, total - got));
+            got += in.read(a.data.data() + got, a.data.size() - got);
+            if (got < a.data.size())
+                break;
+        }
+        const size_t rows = (got + width - 1) / width;
+        a.data.resize(rows * width);
+        complete = got == total;
+        return static_cast<int>(rows);
+    }
+    std::vector<uint8_t> raw(width * static_cast<size_t>(bytes));
+    for (int l = 0; l < lines; ++l) {
         if (!in.skip(prefix))
-            return false;
+            return l;
         size_t got = in.read(raw.data(), raw.size());
+        if (got == 0)
+            return l;
+        a.data.resize((static_cast<size_t>(l) + 1) * width);
+        uint8_t *out = a.data.data() + static_cast<size_t>(l) * width;
         size_t n = got / static_cast<size_t>(bytes);
         if (bytes == 1) {
             for (size_t e = 0; e < n; ++e)
@@ -237,9 +274,10 @@ bool decode_plain_lines(ByteCursor &in, AREA &a, int lines, int elems, int bytes
             }
         }
         if (got < raw.size())
-            return false;
+            return l + 1;
     }
-    return true;
+    complete = true;
+    return lines;
 }
 
 bool nav_type_is(const uint8_t *p, const char *text) {
@@ -372,6 +410,10 @@ int read_header(ByteCursor &in, AREA &a, AreaLayout &lay) {
         return -1;
     }
     lay.bytes = dir[AREA_W_BYTES];
+    if (!lay.framed && lay.bytes != 1 && lay.bytes != 2) {
+        MESS_print(MESS_WARN, "SAT_read_AREA: Unsupported element size of %d bytes\n", lay.bytes);
+        return -1;
+    }
     const int64_t data_pos = nav_start - 4 * AREA_DIR_WORDS + int64_t{dir[AREA_W_DATA]};
     if (data_pos < 0 || (in.size() >= 0 && data_pos >= in.size()) || !in.seek(data_pos)) {
         MESS_print(MESS_WARN, "SAT_read_AREA: Data offset %d outside the file\n", dir[AREA_W_DATA]);
@@ -380,26 +422,34 @@ int read_header(ByteCursor &in, AREA &a, AreaLayout &lay) {
     return 0;
 }
 
-// The pixel block at the cursor. A file that ends inside it leaves the rest
-// blank (with a message); -1 only when the pixels cannot be allocated.
+// The pixel block at the cursor, in a buffer that grows with what the file or
+// stream delivers. A file that ends inside the image gives an image of the lines
+// it holds, with a message; one that holds no line at all, or memory running out,
+// fails the read. The directory's line count becomes the image's height.
 int read_pixels(ByteCursor &in, AREA &a, const AreaLayout &lay) {
+    int height = 0;
+    bool complete = true;
     try {
-        a.data.assign(static_cast<size_t>(lay.lines) * static_cast<size_t>(lay.elems), 0);
+        a.data.clear();
+        height = lay.framed ? decode_sync_lines(in, a, lay.lines, lay.elems, lay.prefix)
+                            : decode_plain_lines(in, a, lay.lines, lay.elems, lay.bytes, lay.prefix,
+                                                 complete);
     } catch (const std::bad_alloc &) {
+        a.data = {};
         MESS_print(MESS_WARN, "SAT_read_AREA: No memory for %dx%d pixels\n", lay.elems, lay.lines);
         return -1;
     }
-    if (lay.framed) {
-        decode_sync_lines(in, a, lay.lines, lay.elems, lay.prefix);
-        return 0;
+    if (height == 0) {
+        a.data = {};
+        MESS_print(MESS_WARN, "SAT_read_AREA: No image lines in the file\n");
+        return -1;
     }
-    bool complete = true;
-    if (lay.bytes == 1 && lay.prefix == 0)
-        complete = in.read(a.data.data(), a.data.size()) == a.data.size();
-    else if (lay.bytes == 1 || lay.bytes == 2)
-        complete = decode_plain_lines(in, a, lay.lines, lay.elems, lay.bytes, lay.prefix);
-    if (!complete)
-        MESS_print(MESS_WARN, "SAT_read_AREA: File ends inside the image, the rest is blank\n");
+    if (height < lay.lines)
+        MESS_print(MESS_WARN, "SAT_read_AREA: File ends inside the image: %d of %d lines kept\n",
+                   height, lay.lines);
+    else if (!complete)
+        MESS_print(MESS_WARN, "SAT_read_AREA: File ends inside the last line, its rest is blank\n");
+    a.dir[AREA_W_LINES] = height;
     return 0;
 }
 
@@ -538,6 +588,7 @@ int SAT_area_read_pixels(SAT_READ_JOB &job) {
     AreaJob *d = area_job(job);
     if (!d || read_pixels(d->in, d->area, d->layout) != 0)
         return -1;
+    job.image->ny = d->area.dir[AREA_W_LINES];
     job.image->data = std::move(d->area.data);
     d->area.data.clear();
     return 0;

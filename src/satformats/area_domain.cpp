@@ -58,6 +58,12 @@ void area_point(const AREA_NAVIGATION &nav, float x, float y, float *line, float
     nav.line_elem(1, line, elem, &y, &x);
 }
 
+// A block word with its sign turned, as a float: the blocks store west longitudes, and
+// INT_MIN has no negative as an integer.
+float negated(int32_t word) {
+    return -static_cast<float>(word);
+}
+
 double pow10i(int32_t p) {
     return std::pow(10.0, p == 0 ? 4 : std::clamp(p, -30, 30));
 }
@@ -132,7 +138,10 @@ int gvar_domain(const AREA_NAVIGATION &nav, IMAGE *image, bool &own_domain) {
     dom.param[0] = slat;
     dom.param[1] = slon;
     dom.param[2] = static_cast<float>(kGvarDistance);
-    dom.param[3] = 1.0f;
+    // Scan angles of the GVAR instruments, whose mirror sweeps east-west along a line of
+    // fixed elevation: the x-sweeping satellite view (the y-sweeping one puts the corners
+    // of a GOES-8 image of 1800 x 400 pixels six pixels away from the navigation).
+    dom.param[3] = 2.0f;
     dom.ellipsoid = 1;
     MAP_proj(9);
     MAP_coord(dom.param[0], dom.param[1]);
@@ -195,20 +204,20 @@ int area_domain(const AREA_NAVIGATION &nav, IMAGE *image, const AREA *area, bool
     if (type == "GOES") {
         satellite_domain_goes(nav, image, W, H, L, E);
     } else if (t2 == "PS") {
-        install(1, w[3] / 10000.0f, -w[5] / 10000.0f);
+        install(1, w[3] / 10000.0f, negated(w[5]) / 10000.0f);
         dom.param[2] = w[3] / 10000.0f;
         const float s = safe_div(w[4] * kPsRadius, w[6]);
         map_centre(dom, (E - w[2]) * s, -(L - w[1]) * s);
         dom.dx = eres * s;
         dom.dy = lres * s;
     } else if (t2 == "ME") {
-        install(3, 0.0f, -w[5] / 10000.0f);
+        install(3, 0.0f, negated(w[5]) / 10000.0f);
         const float s = safe_div(w[4] * kMercLambRadius, w[6]);
         map_centre(dom, (E - w[2]) * s, -(L - w[1]) * s);
         dom.dx = eres * s;
         dom.dy = lres * s;
     } else if (t2 == "LA") {
-        install(4, w[11] / 10000.0f, -w[6] / 10000.0f);
+        install(4, w[11] / 10000.0f, negated(w[6]) / 10000.0f);
         dom.param[2] = w[3] / 10000.0f;
         dom.param[3] = w[4] / 10000.0f;
         const float s = safe_div(w[5] * kMercLambRadius, w[7]);
@@ -216,7 +225,7 @@ int area_domain(const AREA_NAVIGATION &nav, IMAGE *image, const AREA *area, bool
         dom.dx = eres * s;
         dom.dy = lres * s;
     } else if (t2 == "TA") {
-        install(4, w[4] / 10000.0f, -w[5] / 10000.0f);
+        install(4, w[4] / 10000.0f, negated(w[5]) / 10000.0f);
         dom.param[2] = dom.param[3] = w[4] / 10000.0f;
         const float s = static_cast<float>(w[3] / 1000000.0);
         map_centre(dom, (E - w[2] / 10000.0f) * s, -(L - w[1] / 10000.0f) * s);
@@ -227,14 +236,14 @@ int area_domain(const AREA_NAVIGATION &nav, IMAGE *image, const AREA *area, bool
         const double a = w[5] / pow10i(w[13]);
         const double b = w[6] / pow10i(w[14]);
         const double lat0 = w[2] / pow10i(w[11]);
-        const double lon0 = -w[4] / pow10i(w[12]);
+        const double lon0 = -static_cast<double>(w[4]) / pow10i(w[12]);
         map_centre(dom, static_cast<float>((E - w[3]) * a + lon0),
                    static_cast<float>(-((L - w[1]) * b + lat0)));
         dom.dx = static_cast<float>(eres * a);
         dom.dy = static_cast<float>(lres * b);
         dom.param[1] = dom.clon;
     } else if (t2 == "MO") {
-        install(7, 0.0f, -w[4] / 10000.0f);
+        install(7, 0.0f, negated(w[4]) / 10000.0f);
         const double s = w[14] == 0x4B4D5050
                              ? (w[3] != 0 ? w[6] * 0.7071 / 1000 / (w[3] * 380.344) : 0.0)
                              : w[3] * 0.62 / 1000;
@@ -244,7 +253,7 @@ int area_domain(const AREA_NAVIGATION &nav, IMAGE *image, const AREA *area, bool
     } else if (t2 == "MS") {
         dom.proj = 9;
         dom.param[0] = 0.0f;
-        dom.param[1] = -w[6] / 10000.0f;
+        dom.param[1] = negated(w[6]) / 10000.0f;
         dom.param[2] = kMsatDistance;
         dom.param[3] = 1.0f;
         dom.ellipsoid = 1;

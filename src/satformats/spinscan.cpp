@@ -74,7 +74,7 @@ void setup(Nav &n) {
     n.valid = n.lines > 1 && n.nav.num_elem > 1 && n.orb.semi_maj > 0 && n.nav.spin_rate > 0;
     if (!n.valid)
         return;
-    n.ce = (n.nav.num_elem + 1) / 2.0;
+    n.ce = (n.nav.num_elem + 1.0) / 2.0; // in double: the word may be INT_MAX
     n.rl = n.nav.deg_line * kRad / (n.lines - 1);
     n.re = n.nav.deg_elem * kRad / (n.nav.num_elem - 1);
 

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <pwd.h>
 #include <string>
@@ -75,6 +76,27 @@ TEST_F(FileIo, UserNamesOpenStandardStreamsPipesHomeAndNewFolders) {
         EXPECT_EQ(FILE_expand_home("~root/etc"), std::string(pw->pw_dir) + "/etc");
     }
     EXPECT_EQ(FILE_expand_home("~no_such_user_xyz/f"), "~no_such_user_xyz/f");
+}
+
+TEST_F(FileIo, ANameThatIsAFileOpensThatFile) {
+    // Names a shell glob hands over from a folder: files, not a command or a home folder.
+    struct InFolder {
+        std::filesystem::path back = std::filesystem::current_path();
+        ~InFolder() { std::filesystem::current_path(back); }
+    } in_folder;
+    std::filesystem::current_path(dir.path());
+    dir.write("|touch ran", "pipe-named");
+    dir.write("~x", "tilde-named");
+    for (const char *name : {"|touch ran", "~x"}) {
+        FilePtr f = FILE_open(name, "r");
+        ASSERT_TRUE(f) << name;
+        char buf[32] = {};
+        ASSERT_NE(std::fgets(buf, sizeof buf, f.get()), nullptr);
+        EXPECT_EQ(std::string(buf), name[0] == '|' ? "pipe-named" : "tilde-named");
+    }
+    FILE_open("|touch ran", "w");
+    EXPECT_EQ(testsupport::read_file(dir.file("|touch ran")), "") << "written as a file";
+    EXPECT_FALSE(FILE_exist(dir.file("ran").c_str())) << "the command ran";
 }
 
 TEST_F(FileIo, DataNamesOpenOnlyBoundedRegularFiles) {

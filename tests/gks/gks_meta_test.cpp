@@ -1,9 +1,13 @@
 // Text metafile records, replay, the CGM writer and its acceptance by NCAR's CGM tools.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <sstream>
+#include <string>
 
 #include "recording_device.h"
 
@@ -224,7 +228,8 @@ std::string bytes(std::initializer_list<int> b) {
 }
 
 // The CGM binary layout, element by element (ISO 8632-3 command words worked out by hand:
-// class << 12 | id << 5 | length).
+// class << 12 | id << 5 | length). Coordinates are tenths of a device unit: the square
+// viewport of the 1000 x 800 surface spans 0-799 units, the point 0.5 up lies at 399.5.
 TEST_F(MetaTest, CgmElements) {
     std::string out;
     open_string(&out, GMETA_CGM);
@@ -241,8 +246,8 @@ TEST_F(MetaTest, CgmElements) {
         bytes({0x11, 0x21, 0xFF, 0x00}) +                          // MAX COLOUR INDEX
         bytes({0x20, 0xC8, 0, 0, 0, 0, 0x27, 0x10, 0x1F, 0x40}) +  // VDC EXTENT
         bytes({0x00, 0x60, 0x00, 0x80}) +                          // BEGIN PICTURE (BODY)
-        bytes({0x30, 0xA8, 0, 0, 0, 0, 0x03, 0x1F, 0x03, 0x1F}) +  // CLIP 0,0 799,799
-        bytes({0x40, 0x3F, 0x00, 0x08, 0, 0, 0, 0, 0x03, 0x1F, 0x01, 0x8F}) + // POLYLINE
+        bytes({0x30, 0xA8, 0, 0, 0, 0, 0x1F, 0x36, 0x1F, 0x36}) +  // CLIP 0,0 7990,7990
+        bytes({0x40, 0x3F, 0x00, 0x08, 0, 0, 0, 0, 0x1F, 0x36, 0x0F, 0x9B}) + // POLYLINE
         bytes({0x00, 0xA0});                                                  // END PICTURE
     EXPECT_EQ(out, expected);
 }
@@ -299,9 +304,21 @@ TEST_F(MetaTest, CgmIsAcceptedByNcarTools) {
     EXPECT_EQ(ps.out.substr(0, 4), "%!PS");
     // 40 segments of the curve and 4 of the box, one "x y l" line each.
     size_t linetos = 0;
-    for (size_t at = 0; (at = ps.out.find(" l\n", at)) != std::string::npos; ++at)
-        ++linetos;
+    float xmin = 1e9f, xmax = -1e9f;
+    std::istringstream lines(ps.out);
+    for (std::string line; std::getline(lines, line);) {
+        float x = 0, y = 0;
+        char op = 0;
+        if (std::sscanf(line.c_str(), "%f %f %c", &x, &y, &op) == 3 && (op == 'l' || op == 'm')) {
+            linetos += op == 'l';
+            xmin = std::min(xmin, x);
+            xmax = std::max(xmax, x);
+        }
+    }
     EXPECT_EQ(linetos, 44u);
+    // The box spans 0.1-0.9 of the 800-unit square of the 1000 x 800 page: about 260 of
+    // the 612 points of the sheet (ctrans draws in eighths of a point), not a tenth of that.
+    EXPECT_GT((xmax - xmin) * 0.125f, 200.0f) << ps.out.substr(0, 2000);
 }
 
 } // namespace

@@ -282,6 +282,10 @@ TEST_F(MapTranTest, SatelliteViewMatchesProj) {
     set(make(9, 0, -75, 421.61f, 1.0f, 1));
     check("geos_ellipsoid", 1e-4, angle_conv(kHEll));
     check_round_trip(1e-3);
+    // param[3] = 2: the angles of an instrument sweeping the other way (GVAR).
+    set(make(9, 0, -75, 421.61f, 2.0f, 1));
+    check("geos_ellipsoid_sweep_x", 1e-4, angle_conv(kHEll));
+    check_round_trip(1e-3);
 }
 
 TEST_F(MapTranTest, SatelliteViewLimb) {

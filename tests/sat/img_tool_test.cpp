@@ -226,6 +226,10 @@ TEST_F(ImgTest, BadFilesFailCleanly) {
         "ZORIMGV\nl\ni\n3 2\n" + std::string(100, 'v'),
         "ZORIMG*\nl\ni\n3 2\n" + dir.file("no_such_data") + "\n",
         "ZORIMG*\nl\ni\n3 2\n",
+        // Compressed data absent or all garbage: nothing decoded, even for a huge claim.
+        "ZORIMGZ\nl\ni\n3 2\n",
+        "ZORIMGZ\nl\ni\n3 2\nnot zlib at all",
+        "ZORIMGZ\nl\ni\n32768 32768\n\x78\x9c\xff\xff\xff\xff",
     };
     for (const std::string &content : bad) {
         std::string f = dir.write("bad.zor", content);
@@ -237,6 +241,10 @@ TEST_F(ImgTest, BadFilesFailCleanly) {
     }
     IMAGE b;
     EXPECT_EQ(IMG_read_zor(dir.file("missing.zor").c_str(), &b, 0), -1);
+    Capture said(2);
+    IMG_read_zor(dir.write("z.zor", "ZORIMGZ\nl\ni\n3 2\nxyz").c_str(), &b, 0);
+    EXPECT_NE(said.text().find("compressed data is corrupt; nothing could be decoded"),
+              std::string::npos);
 }
 
 TEST_F(ImgTest, SeparateDataFile) {

@@ -35,6 +35,12 @@ fx::Image ramp_image(int lines, int elems, const std::string &nav_type = "PS") {
     return im;
 }
 
+// Replaces a directory word of a big-endian file.
+void set_word_be(Bytes &file, int word, int32_t v) {
+    for (int k = 0; k < 4; ++k)
+        file[static_cast<size_t>(4 * word + k)] = static_cast<uint8_t>(v >> (24 - 8 * k));
+}
+
 // Pseudo-random bytes (a linear congruential generator), each or-ed with `set`.
 Bytes noise(size_t n, uint32_t seed, uint8_t set = 0) {
     Bytes out(n);
@@ -237,12 +243,17 @@ TEST_F(AreaRead, PixelSizesAndBitShift) {
     for (uint8_t p : im.pixels)
         shifted.push_back(static_cast<uint8_t>(p << 2));
     EXPECT_EQ(a.data, shifted);
-    // Other element sizes leave a blank image.
-    im = ramp_image(3, 4);
-    im.bytes_per_elem = 4;
-    im.pixels.assign(48, 0x77);
-    ASSERT_EQ(read_bytes(fx::write_plain(im, fx::Order::big), &a), 0);
-    EXPECT_EQ(a.data, Bytes(12, 0));
+    // Elements of other sizes cannot be read: said, and the read fails.
+    for (int bytes : {0, 3, 4, -1}) {
+        im = ramp_image(3, 4);
+        im.pixels.assign(48, 0x77);
+        Bytes file = fx::write_plain(im, fx::Order::big);
+        set_word_be(file, AREA_W_BYTES, bytes);
+        MessageCapture cap;
+        EXPECT_EQ(read_bytes(file, &a), -1) << bytes;
+        EXPECT_EQ(cap.text(), "SAT_read_AREA: Unsupported element size of " +
+                                  std::to_string(bytes) + " bytes\n");
+    }
 }
 
 TEST_F(AreaRead, NonSeekableStreamsAreRead) {
@@ -318,26 +329,59 @@ TEST_F(AreaRead, SyncLineNumbersAreRepaired) {
               (std::vector<int>{1, 2, 3, 4, 5, 0, 0, 0, 9, 10, 0, 0}));
     // 5 -> 20 is no jump: decoded directly behind line 5, and 5 stays the previous
     // number, so line 6 follows it. A number going back is kept too, and so is an
-    // end mark more than ten lines ahead: it is decoded as a line.
-    std::vector<int> want = {1, 2, 3, 4, 5, 20, 6, 3, 30};
-    want.resize(30, 0);
-    EXPECT_EQ(rows_of(30, {1, 2, 3, 4, 5, 20, 6, 3, 30}), want);
+    // end mark more than ten lines ahead: it is decoded as a line (and with no end mark
+    // the image ends there).
+    EXPECT_EQ(rows_of(30, {1, 2, 3, 4, 5, 20, 6, 3, 30}),
+              (std::vector<int>{1, 2, 3, 4, 5, 20, 6, 3, 30}));
     // A frame whose first number byte is not 0 is passed over for the next one.
     EXPECT_EQ(rows_of(4, {1, 2, 3, 4}, 1), (std::vector<int>{1, 2, 3, 0}));
 }
 
-TEST_F(AreaRead, SyncStreamEndingEarlyLeavesTheRestBlank) {
+TEST_F(AreaRead, SyncStreamEndingEarlyEndsTheImage) {
     fx::Image im = sync_header(20, 30);
     fill_sync_rows(im, 3);
     auto ls = fx::sync_lines(im);
     ls.resize(6); // lines 1-6 only, no end mark
     auto bytes = fx::write_sync(im, ls);
     bytes.resize(bytes.size() - 5); // and the sixth cut inside its code
+    MessageCapture cap;
     AREA a;
     ASSERT_EQ(read_bytes(bytes, &a), 0);
-    ASSERT_EQ(a.data.size(), 600u);
+    EXPECT_EQ(cap.text(), "SAT_read_AREA: File ends inside the image: 6 of 20 lines kept\n");
+    EXPECT_EQ(a.dir[AREA_W_LINES], 6);
+    ASSERT_EQ(a.data.size(), 180u);
     EXPECT_TRUE(std::equal(a.data.begin(), a.data.begin() + 150, im.pixels.begin()));
-    EXPECT_EQ(Bytes(a.data.begin() + 180, a.data.end()), Bytes(420, 0));
+}
+
+// A header that claims a billion pixels costs what the file holds: a 4 KB file, and
+// a 288-byte stream (directory and one empty line), are images of one line.
+TEST_F(AreaRead, PixelsGrowWithWhatTheFileHolds) {
+    fx::Image im = ramp_image(1, 100000, "");
+    Bytes plain = fx::write_plain(im, fx::Order::big);
+    plain.resize(4096);
+    set_word_be(plain, AREA_W_LINES, 10000);
+    fx::Image sim = sync_header(10000, 100000);
+    sim.nav_type.clear();
+    sim.nav.clear();
+    const Bytes framed = fx::write_sync(sim, {{1, 0, {}}});
+    ASSERT_EQ(framed.size(), 288u);
+    for (const Bytes &file : {plain, framed}) {
+        AREA a;
+        ASSERT_EQ(read_bytes(file, &a), 0);
+        EXPECT_EQ(a.dir[AREA_W_LINES], 1);
+        EXPECT_EQ(a.data.size(), 100000u);
+        IMAGE image;
+        SAT_fill_AREA_image(&image, &a);
+        EXPECT_EQ(std::tuple(image.nx, image.ny), std::tuple(100000, 1));
+    }
+    // Nothing at all behind the header: said, and the read fails.
+    fx::Image none = sync_header(10, 10);
+    MessageCapture cap;
+    AREA a;
+    Bytes empty = fx::write_sync(none, {});
+    empty.insert(empty.end(), 40, 0x11);
+    EXPECT_EQ(read_bytes(empty, &a), -1);
+    EXPECT_EQ(cap.text(), "SAT_read_AREA: No image lines in the file\n");
 }
 
 TEST_F(AreaRead, SyncStreamsOfGarbage) {
@@ -365,7 +409,8 @@ TEST_F(AreaRead, SyncStreamsOfGarbage) {
     bytes = fx::write_sync(sync_header(200, 100), ls);
     bytes.insert(bytes.end(), wild.begin(), wild.end());
     EXPECT_EQ(read_bytes(bytes, &a), 0);
-    EXPECT_EQ(a.data.size(), 20000u);
+    EXPECT_EQ(a.data.size(), 100u * static_cast<size_t>(a.dir[AREA_W_LINES]));
+    EXPECT_LE(a.data.size(), 20000u);
 }
 
 // --- Damaged and hostile files ---
@@ -407,7 +452,7 @@ TEST_F(AreaRead, DamagedHeadersFailWithAMessage) {
     EXPECT_EQ(read_bytes({0, 0, 0, 0, 0, 0, 0}, &a), -1);
 }
 
-TEST_F(AreaRead, TruncatedPixelBlockIsReadWithABlankRest) {
+TEST_F(AreaRead, TruncatedPixelBlockKeepsTheLinesItHolds) {
     for (int prefix : {0, 4}) {
         fx::Image im = ramp_image(10, 8);
         im.prefix = prefix;
@@ -416,10 +461,20 @@ TEST_F(AreaRead, TruncatedPixelBlockIsReadWithABlankRest) {
         MessageCapture cap;
         AREA a;
         ASSERT_EQ(read_bytes(bytes, &a), 0);
-        EXPECT_EQ(cap.text(), "SAT_read_AREA: File ends inside the image, the rest is blank\n");
-        ASSERT_EQ(a.data.size(), 80u);
-        EXPECT_TRUE(std::equal(a.data.begin(), a.data.begin() + 40, im.pixels.begin())) << prefix;
-        EXPECT_EQ(Bytes(a.data.begin() + 48, a.data.end()), Bytes(32, 0)) << prefix;
+        EXPECT_EQ(cap.text(), "SAT_read_AREA: File ends inside the image: 6 of 10 lines kept\n");
+        // Five whole lines, and the sixth without its last three pixels.
+        EXPECT_EQ(a.dir[AREA_W_LINES], 6);
+        ASSERT_EQ(a.data.size(), 48u);
+        EXPECT_TRUE(std::equal(a.data.begin(), a.data.begin() + 45, im.pixels.begin())) << prefix;
+        EXPECT_EQ(Bytes(a.data.begin() + 45, a.data.end()), Bytes(3, 0)) << prefix;
+        // Cut inside the last line: all lines, the last with a blank rest.
+        bytes = fx::write_plain(im, fx::Order::little);
+        bytes.resize(bytes.size() - 2);
+        MessageCapture last;
+        ASSERT_EQ(read_bytes(bytes, &a), 0);
+        EXPECT_EQ(last.text(),
+                  "SAT_read_AREA: File ends inside the last line, its rest is blank\n");
+        EXPECT_EQ(a.data.size(), 80u);
     }
 }
 

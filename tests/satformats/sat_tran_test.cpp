@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <span>
 #include <tuple>
 
@@ -419,6 +420,32 @@ TEST_F(AreaNav, GvarRealFileNavigation) {
     EXPECT_NEAR(slon, -1.3089962 / kRadPerDeg, 1e-4);
 }
 
+// The image's own domain places every pixel of the sample where the navigation puts it
+// (within a pixel): map overlays and exact remaps go through the domain, not the navigation.
+TEST_F(AreaNav, GvarDomainFollowsTheNavigationOnTheSample) {
+    XSAT_REQUIRE_SHARED(path, "data/area/cmx3g8_wv_1998.260_0745_mcidas.ara");
+    AREA a;
+    ASSERT_EQ(read_path(path, &a), 0);
+    IMAGE im;
+    SAT_fill_AREA_image(&im, &a);
+    AREA_init(&a);
+    AREA_calc_domain(&im, &a);
+    MAP_domain(&im.domain);
+    double worst = 0;
+    for (int j = 0; j < 400; j += 57)
+        for (int i = 0; i < 1800; i += 257) {
+            // Pixel (i, j) from 0 is pixel (i + 1, j + 1) of the navigation.
+            float y = float(j + 1), x = float(i + 1), line = 0, elem = 0;
+            AREA_line_elem(1, &line, &elem, &y, &x);
+            const Pt p = to_earth(line, elem);
+            float px = 0, py = 0, gi = 0, gj = 0;
+            ASSERT_EQ(MAP_tran(&px, &py, float(p.a), float(p.b)), 1);
+            MAP_grid_untran(&gi, &gj, px, py);
+            worst = std::max({worst, std::fabs(double(gi) - i), std::fabs(double(gj) - j)});
+        }
+    EXPECT_LT(worst, 1.0);
+}
+
 TEST_F(AreaNav, GvarPublishedInstrumentConstants) {
     // Nadir line/element. Imager: default bounds 0.220896 (elevation) and 0.24544
     // (scan), or from cycles and increments. Sounder: default bounds 0.2208938 and
@@ -576,6 +603,25 @@ TEST_F(AreaNav, DamagedGvarBlockStaysFinite) {
     EXPECT_TRUE(ll.rc == 0 ? std::isfinite(ll.a) && std::isfinite(ll.b) : ll.a == kMiss);
 }
 
+// Every block word, and the corner and resolution words, at either end of their range
+// (what fuzzing the reader turned up): domains and transformations of every type stay
+// defined (the sanitizer build stops at the first signed overflow).
+TEST_F(AreaNav, ExtremeWordsStayDefined) {
+    for (const char *type : {"GOES", "GVAR", "PS", "MERC", "LAMB", "TANC", "RECT", "MOLL", "MSAT"})
+        for (const int32_t v : {INT32_MIN, INT32_MAX, INT32_MAX - 1}) {
+            SCOPED_TRACE(testing::Message() << type << " " << v);
+            const fx::Image im =
+                image_of(type, std::vector<int32_t>(fx::nav_words(type), v), 3, 5, v, v, v, v);
+            const DOMAIN d = domain_of(im);
+            EXPECT_EQ(d.nx, 5);
+            for (float line : {0.0f, 1e9f}) {
+                const Pt ll = to_earth(line, line);
+                EXPECT_TRUE(ll.rc == 0 || ll.a == kMiss);
+                to_image(40, -100);
+            }
+        }
+}
+
 // --- Plot domains ---
 
 TEST_F(AreaNav, RealPolarStereographicDomain) {
@@ -690,7 +736,7 @@ TEST_F(AreaNav, SatelliteDomains) {
     EXPECT_EQ(std::tuple(d.proj, d.ellipsoid), std::tuple(9, 1));
     EXPECT_NEAR(d.param[1], -75, 1e-4);
     EXPECT_FLOAT_EQ(d.param[2], 421.643f);
-    EXPECT_FLOAT_EQ(d.param[3], 1.0f);
+    EXPECT_FLOAT_EQ(d.param[3], 2.0f) << "GVAR scan angles sweep along x";
     EXPECT_NEAR(d.clat, 24.931574, 1e-4);
     EXPECT_NEAR(d.clon, -79.984126, 1e-4);
     EXPECT_NEAR(d.dx, 4 * 1.6e-5 * 421.643, 1e-6);
