@@ -4,11 +4,15 @@
 #include "gks/gks.h"
 #include "gks/gks_device.h"
 #include "gks/gks_meta.h"
+#include "gks/gks_x11.h"
 
 namespace {
 
 constexpr GksDeviceEntry kDevices[] = {
+    {GWS_WIN, gx11_open_window, {}, {}},
     {GWS_META, gmeta_open_device, {"zormeta_out", nullptr}, {}},
+    // Pixmap mode takes its window specification from the output variables.
+    {GWS_PIX, gx11_open_pixmap, {"zorwindow", "WINDOW"}, {}},
 };
 
 } // namespace
