@@ -2,12 +2,14 @@
 //
 //   x11_pixowner ID_FILE FORM [x,y ...]
 //
-// Makes a 400 by 300 window named "Loop +" and a pixmap of the same size, both black, and
+// Makes a 400 by 300 window named "Loop [0]" and a pixmap of the same size, both black, and
 // writes their ids to ID_FILE in FORM: "plus" (+window:pixmap:400x300:colormap, drawing
 // goes to the pixmap), "hex" (0xwindow:400x300:0) or "plain" (window:400x300:0). A NOTICE
-// message with data byte 2 prints "notice 2" and takes the "+" off the name; data byte 9
-// prints, for every x,y given, "x,y r g b" (0..255) of the drawable drawn into, and ends
-// with status 0. Status 2 when nothing arrives within 20 seconds.
+// message with data byte 2 is answered like the loop program making a new frame: the name
+// becomes "Loop +", the drawable is cleared after half a second (wiping whatever a drawer
+// that did not wait drew), then the name becomes "Loop [1]" and "notice 2" is printed. Data
+// byte 9 prints, for every x,y given, "x,y r g b" (0..255) of the drawable and ends with
+// status 0. Status 2 when nothing arrives within 20 seconds.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -30,7 +32,7 @@ int main(int argc, char **argv) {
     a.backing_store = Always;
     Window w = XCreateWindow(d, RootWindow(d, screen), 0, 0, 400, 300, 0, CopyFromParent,
                              InputOutput, CopyFromParent, CWBackPixel | CWBackingStore, &a);
-    XStoreName(d, w, "Loop +");
+    XStoreName(d, w, "Loop [0]");
     XMapWindow(d, w);
     Pixmap p = XCreatePixmap(d, w, 400, 300, unsigned(DefaultDepth(d, screen)));
     GC gc = XCreateGC(d, p, 0, nullptr);
@@ -63,9 +65,13 @@ int main(int argc, char **argv) {
         if (ev.type != ClientMessage || ev.xclient.message_type != XA_NOTICE)
             continue;
         if (ev.xclient.data.b[0] == 2) {
+            XStoreName(d, w, "Loop +");
+            XSync(d, False);
+            poll(nullptr, 0, 500);
+            XFillRectangle(d, target, gc, 0, 0, 400, 300);
+            XStoreName(d, w, "Loop [1]");
+            XSync(d, False);
             std::printf("notice 2\n");
-            XStoreName(d, w, "Loop [0]");
-            XFlush(d);
         } else if (ev.xclient.data.b[0] == 9) {
             for (int i = 3; i < argc; ++i) {
                 int x = 0, y = 0;

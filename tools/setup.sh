@@ -6,10 +6,10 @@ set -euo pipefail
 PACKAGES=(
     build-essential cmake g++ clang clang-format libclang-rt-14-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    libx11-dev zlib1g-dev libpng-dev libjpeg62-turbo-dev
+    libx11-dev libxext-dev zlib1g-dev libpng-dev libjpeg62-turbo-dev
     proj-bin libproj-dev
     python3 hershey-fonts-data ncl-ncarg gdal-bin weather-util-data
-    xvfb xauth x11-apps xdotool
+    xvfb xauth x11-apps xdotool netpbm
 )
 
 missing=()

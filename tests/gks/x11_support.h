@@ -256,14 +256,9 @@ inline ::testing::AssertionResult same_colour(RGB got, RGB want) {
 
 // Opens the kernel and an X11 window of w by h whose world coordinates of transformation 1
 // are its pixel centres with y upwards (x = column, y = h - 1 - row).
-inline int open_window(int w = 320, int h = 200, const char *title = "xsat_test",
-                       const char *connection = "") {
-    gopen_gks(nullptr);
-    gset_win_title(title);
-    gset_geometry((std::to_string(w) + "x" + std::to_string(h) + "+0+0").c_str());
-    int rc = gopen_ws(1, connection, GWS_WIN);
-    if (rc != 0)
-        return rc;
+// World coordinates of transformation 1 become the pixel centres of a w by h surface with y
+// upwards (x = column, y = h - 1 - row); transformation 1 is selected.
+inline void pixel_world(int w, int h) {
     // Workstation window and viewport of the same aspect as the device: no letterbox.
     float r[4] = {0, 1, 0, float(h - 1) / float(w - 1)};
     gset_ws_win(1, r);
@@ -271,7 +266,18 @@ inline int open_window(int w = 320, int h = 200, const char *title = "xsat_test"
     float world[4] = {0, float(w - 1), 0, float(h - 1)};
     gset_win(1, world);
     gsel_norm_tran(1);
-    return 0;
+}
+
+// Opens the kernel and an X11 window of w by h in pixel world coordinates.
+inline int open_window(int w = 320, int h = 200, const char *title = "xsat_test",
+                       const char *connection = "") {
+    gopen_gks(nullptr);
+    gset_win_title(title);
+    gset_geometry((std::to_string(w) + "x" + std::to_string(h) + "+0+0").c_str());
+    int rc = gopen_ws(1, connection, GWS_WIN);
+    if (rc == 0)
+        pixel_world(w, h);
+    return rc;
 }
 
 // Colour index n gets (r, g, b) in 0..1.
