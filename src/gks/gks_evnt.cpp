@@ -82,6 +82,16 @@ std::string modifier_suffix(unsigned state) {
     return out;
 }
 
+// "B1-P", "B3-R-Shft", ...
+std::string button_text(unsigned button, char what, unsigned state) {
+    std::string t = "B";
+    t += char('0' + button);
+    t += '-';
+    t += what;
+    t += modifier_suffix(state);
+    return t;
+}
+
 float world_x(int px) {
     return xp_W(xZ_p(float(px)));
 }
@@ -332,16 +342,14 @@ void button_press(XButtonEvent &e) {
     s.rb_anchor = true;
     s.rb_drawn = false;
     if (e.button >= Button1 && e.button <= Button3)
-        call_back(3, "B" + std::to_string(e.button) + "-P" + modifier_suffix(e.state), world_x(e.x),
-                  world_y(e.y));
+        call_back(3, button_text(e.button, 'P', e.state), world_x(e.x), world_y(e.y));
 }
 
 void button_release(XButtonEvent &e) {
     est().user_event = 1;
     finish_band(e.x, e.y);
     if (e.button >= Button1 && e.button <= Button3)
-        call_back(3, "B" + std::to_string(e.button) + "-R" + modifier_suffix(e.state), world_x(e.x),
-                  world_y(e.y));
+        call_back(3, button_text(e.button, 'R', e.state), world_x(e.x), world_y(e.y));
 }
 
 void motion(XMotionEvent &e) {
@@ -546,8 +554,9 @@ int ghold(int) {
         bool refreshing = s.refresh > 0 && s.refresh_cb;
         if (refreshing && clock::now() >= next_refresh) {
             s.refresh_cb();
-            while (next_refresh <= clock::now())
-                next_refresh += interval;
+            next_refresh += interval;
+            if (next_refresh <= clock::now()) // a late call does not make up the missed ones
+                next_refresh = clock::now() + interval;
         }
         int user = 0;
         if (gget_num_images() > 1 && gget_looping()) {

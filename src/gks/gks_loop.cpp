@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cstdio>
 #include <cstring>
 #include <unordered_map>
 
@@ -32,6 +33,10 @@ using namespace gks::x11;
 namespace {
 
 constexpr uint32_t kDebug = 0x10000000u;
+// Compact frames are read back in strips of 64 rows and shown in strips of 256 rows (one
+// shared-memory segment of that size, refilled once the server has read it).
+constexpr int kStripRows = 64;
+constexpr int kShowRows = 256;
 constexpr int kNativeOrder = std::endian::native == std::endian::little ? LSBFirst : MSBFirst;
 
 struct Frame {
@@ -150,9 +155,10 @@ XImage *display_image(int w, int h) {
     return sh.plain.image;
 }
 
-// Expands a compact frame into a drawable.
+// Expands a compact frame into a drawable, a strip of rows at a time.
 bool put_compact(const Frame &f, Drawable to) {
-    XImage *im = display_image(f.width, f.height);
+    int strip = std::min(f.height, kShowRows);
+    XImage *im = display_image(f.width, strip);
     if (!im)
         return false;
     std::array<unsigned long, 256> lut{};
@@ -160,31 +166,36 @@ bool put_compact(const Frame &f, Drawable to) {
     std::array<uint32_t, 256> px32;
     for (size_t i = 0; i < 256; ++i)
         px32[i] = static_cast<uint32_t>(lut[i]);
-    const uint8_t *src = f.indices.data();
     bool native = im->byte_order == kNativeOrder;
-    for (int y = 0; y < f.height; ++y, src += f.width) {
-        char *row = im->data + size_t(y) * size_t(im->bytes_per_line);
-        if (im->bits_per_pixel == 32 && native) {
-            auto *out = reinterpret_cast<uint32_t *>(row);
-            for (int x = 0; x < f.width; ++x)
-                out[x] = px32[src[x]];
-        } else if (im->bits_per_pixel == 8) {
-            auto *out = reinterpret_cast<uint8_t *>(row);
-            for (int x = 0; x < f.width; ++x)
-                out[x] = static_cast<uint8_t>(lut[src[x]]);
+    Display *d = display();
+    bool shm = im == lst().shm.image;
+    for (int y0 = 0; y0 < f.height; y0 += strip) {
+        int rows = std::min(strip, f.height - y0);
+        for (int j = 0; j < rows; ++j) {
+            const uint8_t *src = f.indices.data() + size_t(y0 + j) * size_t(f.width);
+            char *row = im->data + size_t(j) * size_t(im->bytes_per_line);
+            if (im->bits_per_pixel == 32 && native) {
+                auto *out = reinterpret_cast<uint32_t *>(row);
+                for (int x = 0; x < f.width; ++x)
+                    out[x] = px32[src[x]];
+            } else if (im->bits_per_pixel == 8) {
+                auto *out = reinterpret_cast<uint8_t *>(row);
+                for (int x = 0; x < f.width; ++x)
+                    out[x] = static_cast<uint8_t>(lut[src[x]]);
+            } else {
+                for (int x = 0; x < f.width; ++x)
+                    store_pixel(im, x, j, lut[src[x]]);
+            }
+        }
+        if (shm) {
+            XShmPutImage(d, to, xs().root_gc, im, 0, 0, 0, y0, unsigned(f.width), unsigned(rows),
+                         False);
+            // The segment is refilled for the next strip: the server must have read it.
+            XSync(d, False);
         } else {
-            for (int x = 0; x < f.width; ++x)
-                store_pixel(im, x, y, lut[src[x]]);
+            XPutImage(d, to, xs().root_gc, im, 0, 0, 0, y0, unsigned(f.width), unsigned(rows));
         }
     }
-    Display *d = display();
-    if (im == lst().shm.image)
-        XShmPutImage(d, to, xs().root_gc, im, 0, 0, 0, 0, unsigned(f.width), unsigned(f.height),
-                     False);
-    else
-        XPutImage(d, to, xs().root_gc, im, 0, 0, 0, 0, unsigned(f.width), unsigned(f.height));
-    // The buffer is reused for the next frame: the server must have read it.
-    XSync(d, False);
     return true;
 }
 
@@ -215,44 +226,48 @@ void compact(int n) {
     if (!f.pixmap)
         return;
     int w = root_width(), h = root_height();
-    ServerImage got = get_image(f.pixmap, 0, 0, w, h);
-    XImage *im = got.image;
-    if (!im)
-        return;
     std::vector<uint8_t> indices(size_t(w) * size_t(h));
     std::vector<unsigned long> palette;
     std::unordered_map<unsigned long, uint8_t> seen;
     unsigned long last = 0;
     uint8_t last_index = 0;
     bool have_last = false;
-    bool native32 = im->bits_per_pixel == 32 && im->byte_order == kNativeOrder;
-    for (int y = 0; y < h; ++y) {
-        const char *row = im->data + size_t(y) * size_t(im->bytes_per_line);
-        uint8_t *out = indices.data() + size_t(y) * size_t(w);
-        for (int x = 0; x < w; ++x) {
-            unsigned long p;
-            if (native32) {
-                uint32_t v;
-                std::memcpy(&v, row + 4 * x, 4);
-                p = v;
-            } else if (im->bits_per_pixel == 8) {
-                p = static_cast<uint8_t>(row[x]);
-            } else {
-                p = XGetPixel(im, x, y);
-            }
-            if (!have_last || p != last) {
-                auto it = seen.find(p);
-                if (it == seen.end()) {
-                    if (palette.size() == 256)
-                        return; // too many colours: stays a pixmap
-                    it = seen.emplace(p, uint8_t(palette.size())).first;
-                    palette.push_back(p);
+    // A strip of rows at a time, so that no window-sized buffer is ever held here.
+    for (int y0 = 0; y0 < h; y0 += kStripRows) {
+        int rows = std::min(kStripRows, h - y0);
+        ServerImage got = get_image(f.pixmap, 0, y0, w, rows);
+        XImage *im = got.image;
+        if (!im)
+            return;
+        bool native32 = im->bits_per_pixel == 32 && im->byte_order == kNativeOrder;
+        for (int j = 0; j < rows; ++j) {
+            const char *row = im->data + size_t(j) * size_t(im->bytes_per_line);
+            uint8_t *out = indices.data() + size_t(y0 + j) * size_t(w);
+            for (int x = 0; x < w; ++x) {
+                unsigned long p;
+                if (native32) {
+                    uint32_t v;
+                    std::memcpy(&v, row + 4 * x, 4);
+                    p = v;
+                } else if (im->bits_per_pixel == 8) {
+                    p = static_cast<uint8_t>(row[x]);
+                } else {
+                    p = XGetPixel(im, x, j);
                 }
-                last = p;
-                last_index = it->second;
-                have_last = true;
+                if (!have_last || p != last) {
+                    auto it = seen.find(p);
+                    if (it == seen.end()) {
+                        if (palette.size() == 256)
+                            return; // too many colours: stays a pixmap
+                        it = seen.emplace(p, uint8_t(palette.size())).first;
+                        palette.push_back(p);
+                    }
+                    last = p;
+                    last_index = it->second;
+                    have_last = true;
+                }
+                out[x] = last_index;
             }
-            out[x] = last_index;
         }
     }
     free_pixmap(f.pixmap);
@@ -485,8 +500,11 @@ int gdisplay_frame(int sel) {
     else
         gzoom(sel, -1, -1, -1, 0);
     gupdate_window();
-    if (s.loop_title && s.num_images >= 1)
-        gset_win_title_extra(("[" + std::to_string(sel) + "]").c_str());
+    if (s.loop_title && s.num_images >= 1) {
+        char extra[16];
+        std::snprintf(extra, sizeof extra, "[%d]", sel);
+        gset_win_title_extra(extra);
+    }
     MESS_print(kDebug, "Display frame: %d\n", sel);
     s.cur_image = sel;
     return 0;

@@ -1565,81 +1565,105 @@ unsigned long device_pixel(float r, float g, float b) {
     return p < 0 ? s.fore_colr : static_cast<unsigned long>(p);
 }
 
-// Converts an image record into server pixels of the window's format; `clear` marks the
-// pixels that match the transparent colour.
-bool convert_image(const IMAGE &im, int bpl, const float *transparent, ClientImage &out,
-                   std::vector<uint8_t> *clear) {
-    out = make_image(im.nx, im.ny);
-    if (!out.image)
-        return false;
-    int bpp = im.bits_per_pixel;
-    bool msb = im.byte_order == 1;
-    if (clear)
-        clear->assign(size_t(im.nx) * size_t(im.ny), 0);
-    auto row_of = [&](int y) { return im.data.data() + size_t(y) * size_t(bpl); };
-    if (bpp <= 8) {
-        // Every value the data uses gets its device pixel once.
+constexpr int kStripRows = 64; // images go to the server in strips of rows
+
+// Turns the rows of an image record into server pixels of the window's format. Every
+// colour the record uses gets its device pixel once; `clear` marks the pixels that match
+// the transparent colour.
+class Converter {
+  public:
+    Converter(const IMAGE &im, int bpl, const float *transparent)
+        : im_(im), bpl_(bpl), transparent_(transparent) {
+        int bpp = im.bits_per_pixel;
+        msb_ = im.byte_order == 1;
+        if (bpp <= 8) {
+            prepare_lut();
+            return;
+        }
+        rm_ = im.red_mask, gm_ = im.green_mask, bm_ = im.blue_mask;
+        if (!rm_ && !gm_ && !bm_) {
+            if (bpp == 16)
+                rm_ = 0xf800, gm_ = 0x07e0, bm_ = 0x001f;
+            else
+                rm_ = 0xff0000, gm_ = 0x00ff00, bm_ = 0x0000ff;
+        }
+    }
+
+    // Rows y0 .. y0 + rows - 1 of the record into rows 0 .. of out.
+    void rows(int y0, int rows, XImage *out, std::vector<uint8_t> *clear) {
+        int bpp = im_.bits_per_pixel;
+        for (int j = 0; j < rows; ++j) {
+            int y = y0 + j;
+            const uint8_t *row = im_.data.data() + size_t(y) * size_t(bpl_);
+            uint8_t *see = clear ? clear->data() + size_t(y) * size_t(im_.nx) : nullptr;
+            for (int x = 0; x < im_.nx; ++x) {
+                uint32_t v = value_at(row, x, bpp, msb_);
+                bool through;
+                unsigned long p =
+                    bpp <= 8 ? pixel_of_value(v, &through) : pixel_of_rgb(v, &through);
+                if (through) {
+                    if (see)
+                        see[x] = 1;
+                    continue;
+                }
+                store_pixel(out, x, j, p);
+            }
+        }
+    }
+
+  private:
+    void prepare_lut() {
+        int bpp = im_.bits_per_pixel;
         std::array<bool, 256> used{};
-        for (int y = 0; y < im.ny; ++y)
-            for (int x = 0; x < im.nx; ++x)
-                used[value_at(row_of(y), x, bpp, msb)] = true;
-        std::array<unsigned long, 256> lut{};
-        std::array<bool, 256> see_through{};
+        for (int y = 0; y < im_.ny; ++y) {
+            const uint8_t *row = im_.data.data() + size_t(y) * size_t(bpl_);
+            for (int x = 0; x < im_.nx; ++x)
+                used[value_at(row, x, bpp, msb_)] = true;
+        }
         int top = (1 << bpp) - 1;
-        const std::vector<float> *table = im.colors.get();
+        const std::vector<float> *table = im_.colors.get();
         for (int v = 0; v <= top; ++v) {
             if (!used[size_t(v)])
                 continue;
             float r, g, b;
-            if (table && v < im.num_colors && size_t(3 * v + 2) < table->size()) {
+            if (table && v < im_.num_colors && size_t(3 * v + 2) < table->size()) {
                 r = (*table)[size_t(3 * v)];
                 g = (*table)[size_t(3 * v + 1)];
                 b = (*table)[size_t(3 * v + 2)];
             } else {
                 r = g = b = static_cast<float>(v) / static_cast<float>(top);
             }
-            if (transparent && near_rgb(transparent, r, g, b))
-                see_through[size_t(v)] = true;
+            if (transparent_ && near_rgb(transparent_, r, g, b))
+                see_through_[size_t(v)] = true;
             else
-                lut[size_t(v)] = device_pixel(r, g, b);
-        }
-        for (int y = 0; y < im.ny; ++y) {
-            const uint8_t *row = row_of(y);
-            for (int x = 0; x < im.nx; ++x) {
-                uint32_t v = value_at(row, x, bpp, msb);
-                store_pixel(out.image, x, y, lut[v]);
-                if (clear && see_through[v])
-                    (*clear)[size_t(y) * size_t(im.nx) + size_t(x)] = 1;
-            }
-        }
-        return true;
-    }
-    uint32_t rm = im.red_mask, gm = im.green_mask, bm = im.blue_mask;
-    if (!rm && !gm && !bm) {
-        if (bpp == 16)
-            rm = 0xf800, gm = 0x07e0, bm = 0x001f;
-        else
-            rm = 0xff0000, gm = 0x00ff00, bm = 0x0000ff;
-    }
-    std::unordered_map<uint32_t, unsigned long> cache;
-    for (int y = 0; y < im.ny; ++y) {
-        const uint8_t *row = row_of(y);
-        for (int x = 0; x < im.nx; ++x) {
-            uint32_t v = value_at(row, x, bpp, msb) & (rm | gm | bm);
-            float r = channel(v, rm), g = channel(v, gm), b = channel(v, bm);
-            if (transparent && near_rgb(transparent, r, g, b)) {
-                if (clear)
-                    (*clear)[size_t(y) * size_t(im.nx) + size_t(x)] = 1;
-                continue;
-            }
-            auto it = cache.find(v);
-            if (it == cache.end())
-                it = cache.emplace(v, device_pixel(r, g, b)).first;
-            store_pixel(out.image, x, y, it->second);
+                lut_[size_t(v)] = device_pixel(r, g, b);
         }
     }
-    return true;
-}
+    unsigned long pixel_of_value(uint32_t v, bool *through) const {
+        *through = see_through_[v];
+        return lut_[v];
+    }
+    unsigned long pixel_of_rgb(uint32_t v, bool *through) {
+        v &= rm_ | gm_ | bm_;
+        auto it = cache_.find(v);
+        if (it == cache_.end()) {
+            float r = channel(v, rm_), g = channel(v, gm_), b = channel(v, bm_);
+            bool t = transparent_ && near_rgb(transparent_, r, g, b);
+            it = cache_.emplace(v, std::make_pair(t ? 0UL : device_pixel(r, g, b), t)).first;
+        }
+        *through = it->second.second;
+        return it->second.first;
+    }
+
+    const IMAGE &im_;
+    int bpl_;
+    const float *transparent_;
+    bool msb_ = true;
+    std::array<unsigned long, 256> lut_{};
+    std::array<bool, 256> see_through_{};
+    uint32_t rm_ = 0, gm_ = 0, bm_ = 0;
+    std::unordered_map<uint32_t, std::pair<unsigned long, bool>> cache_;
+};
 
 int put_image(const char *who, const IMAGE &im, int x, int y, const float *transparent) {
     auto &s = xs();
@@ -1651,18 +1675,28 @@ int put_image(const char *who, const IMAGE &im, int x, int y, const float *trans
                    im.ny, im.bits_per_pixel);
         return -1;
     }
-    ClientImage xi;
-    std::vector<uint8_t> clear;
-    if (!convert_image(im, bpl, transparent, xi, transparent ? &clear : nullptr)) {
-        MESS_print(MESS_WARN, "%s: Unable to allocate image of %dx%d\n", who, im.nx, im.ny);
-        return -1;
-    }
     int vp[4];
     gget_xviewport(vp);
     int px = x >= 0 ? vp[0] + x : vp[0] + vp[2] - im.nx + x;
     int py = y >= 0 ? vp[1] + y : vp[1] + vp[3] - im.ny + y;
+    Converter convert(im, bpl, transparent);
+    std::vector<uint8_t> clear;
+    ClientImage strip = make_image(im.nx, std::min(im.ny, kStripRows));
+    try {
+        if (transparent)
+            clear.assign(size_t(im.nx) * size_t(im.ny), 0);
+    } catch (const std::bad_alloc &) {
+        strip = ClientImage{};
+    }
+    if (!strip.image) {
+        MESS_print(MESS_WARN, "%s: Unable to allocate image of %dx%d\n", who, im.nx, im.ny);
+        return -1;
+    }
+    // With a transparent colour the pixels are converted first and put through a mask.
     Pixmap mask = 0;
     if (transparent) {
+        for (int y0 = 0; y0 < im.ny; y0 += kStripRows)
+            convert.rows(y0, std::min(kStripRows, im.ny - y0), strip.image, &clear);
         int row = (im.nx + 7) / 8;
         std::vector<char> bits(size_t(row) * size_t(im.ny), 0);
         for (int j = 0; j < im.ny; ++j)
@@ -1674,8 +1708,12 @@ int put_image(const char *who, const IMAGE &im, int x, int y, const float *trans
         XSetClipMask(s.dpy, s.root_gc, mask);
         XSetClipOrigin(s.dpy, s.root_gc, px, py);
     }
-    XPutImage(s.dpy, s.draw_window, s.root_gc, xi.image, 0, 0, px, py, unsigned(im.nx),
-              unsigned(im.ny));
+    for (int y0 = 0; y0 < im.ny; y0 += kStripRows) {
+        int rows = std::min(kStripRows, im.ny - y0);
+        convert.rows(y0, rows, strip.image, nullptr);
+        XPutImage(s.dpy, s.draw_window, s.root_gc, strip.image, 0, 0, px, py + y0, unsigned(im.nx),
+                  unsigned(rows));
+    }
     if (mask) {
         XSetClipMask(s.dpy, s.root_gc, None);
         XFreePixmap(s.dpy, mask);

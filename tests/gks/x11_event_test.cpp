@@ -161,21 +161,65 @@ TEST_F(Events, HoldLoopAnimatesFramesAndRefreshes) {
     EXPECT_EQ(distinct.size(), 3u) << "every frame was shown";
 }
 
-// A size change deletes the frames, re-initialises the kernel and reports the new size.
-TEST_F(Events, ResizeReportsTheNewSize) {
+// A size change deletes the frames, re-initialises the kernel and reports the new size to
+// the callback; without a callback the redraw store replays the picture.
+TEST_F(Events, ResizeReportsTheNewSizeOrReplaysTheStore) {
     XSAT_REQUIRE_DISPLAY();
     XSAT_REQUIRE_PROGRAM("xdotool");
     ASSERT_EQ(open_window(W, H), 0);
     gset_mouse_callback(record);
     gcreate_frame(-1);
-    Background keys(later("windowsize %w 200 150 sleep 0.3 key --window %w Return"));
-    ghold(0);
+    {
+        Background keys(later("windowsize %w 200 150 sleep 0.3 key --window %w Return"));
+        ghold(0);
+    }
     const Call *size = find("size");
     ASSERT_TRUE(size);
     EXPECT_EQ(size->x, 200);
     EXPECT_EQ(size->y, 150);
     EXPECT_EQ(gget_window_width(), 200);
     EXPECT_EQ(gget_num_images(), 0);
+
+    gset_mouse_callback(nullptr);
+    pixel_world(200, 150);
+    colour(2, 1, 0, 0);
+    fill_pixels(2, 0, 0, 199, 149, 150);
+    {
+        Background keys(later("windowsize %w 240 180 sleep 0.3 key --window %w Return"));
+        ghold(0);
+    }
+    IMAGE got;
+    ASSERT_EQ(gget_image(&got), 0);
+    EXPECT_EQ(got.nx, 240);
+    EXPECT_TRUE(same_colour(rgb_at(got, 120, 90), {255, 0, 0})) << "replayed into the new size";
+}
+
+// Alt-z zooms at the pointer, Alt-u unzooms (reporting only when nothing was zoomed),
+// Alt-d deletes the current frame, Alt-m writes the redraw store as a metafile.
+TEST_F(Events, AltKeysZoomDeleteAndWriteTheMetafile) {
+    XSAT_REQUIRE_DISPLAY();
+    XSAT_REQUIRE_PROGRAM("xdotool");
+    testsupport::TempDir dir;
+    setenv("METAOUT", dir.file("out.meta").c_str(), 1);
+    ASSERT_EQ(open_window(W, H), 0);
+    gset_mouse_callback(record);
+    colour(2, 0, 1, 0);
+    fill_pixels(2, 10, 10, 20, 20, H);
+    gcreate_frame(-1);
+    gcreate_frame(-1);
+    gdisplay_frame(1);
+    Background keys(later("key --window %w --delay 200 alt+z alt+u alt+u alt+d alt+m alt+q"));
+    ghold(0);
+    unsetenv("METAOUT");
+    std::vector<std::string> texts;
+    for (const auto &c : calls())
+        texts.push_back(c.text);
+    EXPECT_EQ(texts, (std::vector<std::string>{"z-Alt", "u-Alt", "d-Alt", "m-Alt", "q-Alt"}));
+    EXPECT_EQ(gget_num_images(), 1);
+    EXPECT_EQ(gget_zoom(), 1);
+    std::string meta = testsupport::read_file(dir.file("out.meta"));
+    EXPECT_EQ(meta.rfind("ZORMETA\n", 0), 0u);
+    EXPECT_TRUE(has(meta, "FA 5 ")) << "the recorded fill area";
 }
 
 // The dump keys hand the window picture to the registered writer under names made from
