@@ -85,6 +85,9 @@ int main(int argc, char **argv) {
                 std::printf("%d,%d %d %d %d\n", x, y, c.red >> 8, c.green >> 8, c.blue >> 8);
             }
             std::fflush(stdout);
+            XFreeGC(d, gc);
+            XFreePixmap(d, p);
+            XDestroyWindow(d, w);
             XCloseDisplay(d);
             return 0;
         }

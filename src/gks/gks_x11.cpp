@@ -803,8 +803,7 @@ int X11Device::server_text(GPoint pos, const std::string &str) {
 } // namespace
 
 void apply_colors() {
-    for (GAttr a : {GAttr::LineColr, GAttr::MarkColr, GAttr::FillColr, GAttr::TextColr,
-                    GAttr::LineType, GAttr::FillInt})
+    for (GAttr a : {GAttr::LineColr, GAttr::MarkColr, GAttr::FillColr, GAttr::TextColr})
         apply(a);
 }
 
@@ -1192,7 +1191,6 @@ int gset_icon_bitmap(const unsigned char *bits) {
     if (!bits)
         return -1;
     std::copy(bits, bits + 288, xs().icon_bits.begin());
-    xs().icon_given = true;
     return 0;
 }
 

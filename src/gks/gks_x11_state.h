@@ -29,7 +29,6 @@ struct X11State {
     std::string background;
     bool background_given = false;
     std::array<unsigned char, 288> icon_bits{};
-    bool icon_given = false;
     int save_type = 56;
     GImageReader reader = nullptr;
     GImageWriter writer = nullptr;
@@ -57,7 +56,6 @@ struct X11State {
     std::array<Cursor, 9> cursors{};
     int cursor_type = 0;
     std::string background_arg; // the "background" resource handed to the open
-    Atom wm_delete = 0;
 
     // X errors.
     bool xerror = false;
@@ -91,7 +89,7 @@ Display *display();
 int root_width();
 int root_height();
 
-// Graphics contexts follow the kernel's current attributes (colours after a colour change).
+// The graphics contexts take the kernel's current colours.
 void apply_colors();
 // Fills a drawable's window-sized area with the background pixel.
 void clear_drawable(Drawable d);

@@ -230,7 +230,7 @@ TEST_F(Events, DumpKeysWriteThroughTheRegisteredWriter) {
     ASSERT_EQ(open_window(W, H, "my pic"), 0);
     static std::vector<std::pair<std::string, int>> written;
     written.clear();
-    std::string err = stderr_of([this] {
+    std::string err = stderr_of([] {
         Background keys(later("key --window %w alt+g sleep 0.2 key --window %w Return"));
         ghold(0);
     });

@@ -7,7 +7,7 @@ using namespace x11test;
 
 namespace {
 
-const RGB kBlack{0, 0, 0}, kRed{255, 0, 0}, kGreen{0, 255, 0}, kBlue{0, 0, 255};
+const RGB kBlack{0, 0, 0}, kGreen{0, 255, 0}, kBlue{0, 0, 255};
 
 class Loop : public X11Test {
   protected:

@@ -59,6 +59,16 @@ TEST_F(Window, DrawnPrimitivesReachTheWindow) {
     EXPECT_STREQ(hint.res_name, "X11_Graph");
     XFree(hint.res_name);
     XFree(hint.res_class);
+    XSizeHints size;
+    long supplied;
+    ASSERT_TRUE(XGetWMNormalHints(c.d, gget_root_window(), &size, &supplied));
+    EXPECT_TRUE(size.flags & USSize) << "the geometry gave the size";
+    EXPECT_TRUE(size.flags & USPosition) << "and the position";
+    XWMHints *wm = XGetWMHints(c.d, gget_root_window());
+    ASSERT_TRUE(wm);
+    EXPECT_EQ(wm->initial_state, NormalState);
+    EXPECT_NE(wm->icon_pixmap, 0u);
+    XFree(wm);
 
     struct Probe {
         int x, y;
@@ -157,6 +167,28 @@ TEST_F(Window, BackgroundFromSetUpAndInverseFromEnvironment) {
     EXPECT_EQ(gget_inverse(), 1);
 }
 
+// A private colormap (zorlocal_cmap) is installed on the window and holds its colours.
+TEST_F(Window, PrivateColormapHoldsTheColours) {
+    XSAT_REQUIRE_DISPLAY();
+    setenv("zorlocal_cmap", "1", 1);
+    int rc = open_window(64, 48);
+    unsetenv("zorlocal_cmap");
+    ASSERT_EQ(rc, 0);
+    EXPECT_NE(gget_user_cmap(), 0u);
+    Conn c;
+    XWindowAttributes wa;
+    ASSERT_TRUE(XGetWindowAttributes(c.d, gget_root_window(), &wa));
+    EXPECT_EQ(wa.colormap, gget_user_cmap());
+    colour(2, 1, 0, 0);
+    colour(3, 0, 0, 1);
+    fill_pixels(2, 0, 0, 31, 47, 48);
+    fill_pixels(3, 32, 0, 63, 47, 48);
+    IMAGE got;
+    ASSERT_EQ(gget_image(&got), 0);
+    EXPECT_TRUE(same_colour(rgb_at(got, 10, 10), kRed));
+    EXPECT_TRUE(same_colour(rgb_at(got, 50, 10), kBlue));
+}
+
 TEST_F(Window, ServerFontTextIsAligned) {
     XSAT_REQUIRE_DISPLAY();
     ASSERT_EQ(open_window(320, 200), 0);
@@ -189,6 +221,9 @@ TEST_F(Window, OpenFailuresAreReported) {
     std::string err = stderr_of([] { EXPECT_EQ(gopen_ws(1, ":97,x", GWS_WIN), -1); });
     EXPECT_TRUE(has(err, "gopen_ws: unable to connect to display"));
     EXPECT_FALSE(gchk_graphics());
+    err = stderr_of([] { EXPECT_EQ(GPH_begin(1, ":97", GWS_WIN), -1); });
+    EXPECT_TRUE(has(err, "GPH_begin: Error opening workstation"));
+    gopen_gks(nullptr);
 
     gset_geometry("99999x20+5+5");
     err = stderr_of([] { EXPECT_EQ(gopen_ws(1, "", GWS_WIN), 0); });
