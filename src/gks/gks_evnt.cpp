@@ -401,7 +401,7 @@ int pending(int *user) {
     while (is_open() && XPending(display())) {
         XEvent ev;
         XNextEvent(display(), &ev);
-        *user += process_event(ev);
+        *user += gprocess_x11_event(ev);
         ++total;
     }
     return total;
@@ -411,7 +411,7 @@ int pending(int *user) {
 
 namespace gks::x11 {
 
-int process_event(XEvent &ev) {
+int gprocess_x11_event(XEvent &ev) {
     auto &s = est();
     s.user_event = 0;
     if (!own_window() || !gget_cache())
@@ -467,7 +467,7 @@ int gwait_event() {
         return 0;
     XEvent ev;
     XNextEvent(display(), &ev);
-    int user = process_event(ev);
+    int user = gprocess_x11_event(ev);
     return user + gcheck_event();
 }
 
@@ -483,6 +483,10 @@ int ginit_event(int mode) {
     s.rb_drawn = false;
     s.rb_lim = {-9999, 0, 0, 0};
     return 0;
+}
+
+int gis_mapped() {
+    return est().mapped;
 }
 
 int gset_input_mode(int flag) {

@@ -1322,6 +1322,21 @@ int gget_inverse() {
 unsigned long gget_back_color() {
     return xs().back_colr;
 }
+Display *gget_display() {
+    return xs().dpy;
+}
+int gget_screen() {
+    return xs().screen;
+}
+Visual *gget_visual() {
+    return xs().visual;
+}
+Colormap gget_colormap() {
+    return xs().user_cmap ? xs().user_cmap : xs().def_cmap;
+}
+GC gget_root_gc() {
+    return xs().root_gc;
+}
 
 // ---------------------------------------------------------------- colours
 

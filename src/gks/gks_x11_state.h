@@ -104,8 +104,8 @@ void set_window_name(const std::string &name);
 // Frame pixmaps of the loop module without X calls (a lost connection).
 void forget_frames();
 
-// Events (gks_evnt.cpp).
-int process_event(XEvent &event);
+// Processes one event of the own window; 1 when it came from the user (gks_evnt.cpp).
+int gprocess_x11_event(XEvent &event);
 
 // Server images in and out (gks_zoom.cpp): an image of a drawable's area, and the copy of
 // an image into a drawable through the shared-memory extension when the server has it.
@@ -145,3 +145,11 @@ void store_pixel(XImage *image, int x, int y, unsigned long pixel);
 GPixelRows rows_of(XImage *image);
 
 } // namespace gks::x11
+
+// The connection of the open X11 workstation, for code that speaks Xlib itself; null and 0
+// while none is open.
+Display *gget_display();
+int gget_screen();
+Visual *gget_visual();
+Colormap gget_colormap(); // the private colormap when there is one, else the default
+GC gget_root_gc();

@@ -98,12 +98,15 @@ TEST_F(Events, AltKeysTimeAndStepTheLoop) {
     EXPECT_EQ(gget_input_mode(), 1);
 }
 
-// Buttons carry their modifiers, button 2 toggles looping, a shifted drag draws and ends
-// the rubber band; a NOTICE 9 message ends the hold.
+// Buttons carry their modifiers; button 2 toggles looping, button 1 then slows the loop and
+// button 3 speeds it up; a shifted drag draws and ends the rubber band; NOTICE 9 ends the
+// hold.
 TEST_F(Events, ButtonsRubberBandAndClientMessage) {
     XSAT_REQUIRE_DISPLAY();
     XSAT_REQUIRE_PROGRAM("xdotool");
     ASSERT_EQ(open_window(W, H), 0);
+    for (int i = 0; i < 3; ++i)
+        gcreate_frame(-1);
     gset_mouse_callback([](int kind, const char *text, float x, float y) {
         record(kind, text, x, y);
         if (std::string(text) == "B1-P-Shft")
@@ -113,25 +116,46 @@ TEST_F(Events, ButtonsRubberBandAndClientMessage) {
     Conn c;
     c.warp(gget_root_window(), 20, 30);
     Background keys(later("click 2 sleep 0.2 keydown shift mousedown 1 mousemove_relative 30 20 "
-                          "sleep 0.2 mouseup 1 keyup shift"));
+                          "sleep 0.2 mouseup 1 keyup shift sleep 0.2 click 3"));
     gset_refresh_callback(0.2f, [] {
-        if (calls().size() >= 4) {
+        if (calls().size() >= 6) {
             Conn c2;
             c2.notice(gget_root_window(), 9);
         }
         return 0;
     });
     ghold(0);
-    ASSERT_GE(calls().size(), 4u);
-    EXPECT_EQ(calls()[0].text, "B2-P");
+    std::vector<std::string> texts;
+    for (const auto &call : calls())
+        texts.push_back(call.text);
+    ASSERT_EQ(texts,
+              (std::vector<std::string>{"B2-P", "B2-R", "B1-P-Shft", "B1-R-Shft", "B3-P", "B3-R"}));
     EXPECT_EQ(calls()[0].looping, 1) << "button 2 toggled looping before the callback";
-    EXPECT_EQ(calls()[1].text, "B2-R");
-    const Call *press = find("B1-P-Shft"), *release = find("B1-R-Shft");
-    ASSERT_TRUE(press && release);
-    EXPECT_NEAR(press->x, 20, 0.01);
-    EXPECT_NEAR(press->y, H - 1 - 30, 0.01);
-    EXPECT_NEAR(release->x, 50, 0.01);
-    EXPECT_NEAR(release->y, H - 1 - 50, 0.01);
+    EXPECT_NEAR(calls()[2].delay, 0.6f, 1e-4) << "button 1 while looping: slower";
+    EXPECT_NEAR(calls()[4].delay, 0.5f, 1e-4) << "button 3 while looping: faster";
+    EXPECT_NEAR(calls()[2].x, 20, 0.01);
+    EXPECT_NEAR(calls()[2].y, H - 1 - 30, 0.01);
+    EXPECT_NEAR(calls()[3].x, 50, 0.01);
+    EXPECT_NEAR(calls()[3].y, H - 1 - 50, 0.01);
+}
+
+// NOTICE 2 from a drawing program: with no frames, frame 0 is made, looping starts and
+// drawing goes to the new frame.
+TEST_F(Events, NoticeTwoMakesANewFrame) {
+    XSAT_REQUIRE_DISPLAY();
+    ASSERT_EQ(open_window(W, H), 0);
+    gset_refresh_callback(0.1f, [] {
+        Conn c;
+        c.notice(gget_root_window(), gget_num_images() == 0 ? 2 : 9);
+        return 0;
+    });
+    ghold(0);
+    EXPECT_EQ(gget_num_images(), 1);
+    EXPECT_EQ(gget_looping(), 1);
+    EXPECT_EQ(gget_draw_window(), gget_frame_id(0));
+    std::string extra = "?";
+    gget_win_title_extra(&extra);
+    EXPECT_EQ(extra, "") << "the \"+\" is gone again";
 }
 
 // The hold loop animates looping frames and calls the refresh function on its interval.

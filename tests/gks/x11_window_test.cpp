@@ -148,6 +148,42 @@ TEST_F(Window, ImagesInEveryRecordFormat) {
         EXPECT_TRUE(same_colour(rgb_at(got, p.x, p.y), p.want)) << p.x << "," << p.y;
 }
 
+// Image files come through the registered reader, captures go to the registered writer.
+TEST_F(Window, ImageFilesGoThroughTheRegisteredReaderAndWriter) {
+    XSAT_REQUIRE_DISPLAY();
+    ASSERT_EQ(open_window(64, 48), 0);
+    std::string err = stderr_of([] { EXPECT_EQ(gload_image_file("a.gif", 0, 0), -1); });
+    EXPECT_TRUE(has(err, "gload_image_file: a.gif: no image file reader"));
+    static std::vector<std::string> log;
+    log.clear();
+    gset_image_io(
+        [](const char *name, IMAGE *im, int mode) {
+            log.push_back(std::string("read ") + name + " " + std::to_string(mode));
+            *im = record(2, 1, 8, {2, 3}, {0, 0, 0, 1, 1, 1, 1, 0, 0, 0, 1, 0});
+            return 1;
+        },
+        [](const char *name, const IMAGE *im, int type) {
+            log.push_back(std::string("write ") + name + " " + std::to_string(type) + " " +
+                          std::to_string(im->nx) + "x" + std::to_string(im->ny));
+            return 1;
+        });
+    EXPECT_EQ(gload_image_file("a.gif", 5, 6), 0);
+    EXPECT_EQ(goverlay_image_file("b.gif", "red", 5, 7), 0);
+    IMAGE head;
+    EXPECT_EQ(gquery_image_file("c.gif", &head), 1);
+    EXPECT_EQ(gsave_image_file("out.gif"), 1);
+    gset_save_image_type(58);
+    EXPECT_EQ(gsave_image_file("out.png"), 1);
+    EXPECT_EQ(log, (std::vector<std::string>{"read a.gif 0", "read b.gif 0", "read c.gif 1",
+                                             "write out.gif 56 64x48", "write out.png 58 64x48"}));
+    IMAGE got;
+    ASSERT_EQ(gget_image(&got), 0);
+    EXPECT_TRUE(same_colour(rgb_at(got, 5, 6), kRed));
+    EXPECT_TRUE(same_colour(rgb_at(got, 6, 6), kGreen));
+    EXPECT_TRUE(same_colour(rgb_at(got, 5, 7), kBlack)) << "red is transparent in the overlay";
+    EXPECT_TRUE(same_colour(rgb_at(got, 6, 7), kGreen));
+}
+
 TEST_F(Window, BackgroundFromSetUpAndInverseFromEnvironment) {
     XSAT_REQUIRE_DISPLAY();
     gset_background("blue");
