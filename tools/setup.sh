@@ -6,7 +6,7 @@ set -euo pipefail
 PACKAGES=(
     build-essential cmake g++ clang clang-format libclang-rt-14-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    libx11-dev zlib1g-dev libpng-dev libjpeg62-turbo-dev libgdcm-dev
+    libx11-dev libxext-dev zlib1g-dev libpng-dev libjpeg62-turbo-dev libgdcm-dev
     proj-bin libproj-dev
     python3 hershey-fonts-data ncl-ncarg gdal-bin weather-util-data ghostscript hp2xx
     libjpeg-turbo-progs libjpeg-tools

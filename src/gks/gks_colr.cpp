@@ -85,8 +85,10 @@ int galloc_colr(int index, float r, float g, float b) {
         k.max_color_ind = index;
     if (index < 0) {
         int found = -1;
+        // Only indices that have a pixel: an unset slot reads as black.
         for (int i = 0; i < k.max_color_ind; ++i)
-            if (near(k.rgb[static_cast<size_t>(i)], r, g, b))
+            if (k.color_ind[static_cast<size_t>(i)] != -1 &&
+                near(k.rgb[static_cast<size_t>(i)], r, g, b))
                 found = i;
         if (found >= 0) {
             MESS_print(0x40000000u, "Used existing ind: %d (%.2f %.2f %.2f)\n", found, r, g, b);

@@ -130,6 +130,10 @@ struct GksOpenArgs {
     std::string output;
     // Name under which the device reports a failed open.
     std::string reporter = "gopen_ws";
+    // Window devices: the "background" resource (empty when not given) and the "icon"
+    // resource (1 iconified, 0 not, -1 not given).
+    std::string background;
+    int iconic = -1;
 };
 
 // Services of an interactive window. Only the kernel and the redraw store call them, and

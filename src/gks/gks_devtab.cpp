@@ -1,18 +1,22 @@
 // Device table: one row per workstation type that can be opened, with the environment
 // variables its caller consults for the output name and the geometry. The X11 window and
-// pixmap, PostScript and HP-GL devices add their rows here.
+// pixmap, PostScript, metafile and HP-GL devices each have a row.
 #include "gks/gks.h"
 #include "gks/gks_device.h"
 #include "gks/gks_hpgl.h"
 #include "gks/gks_meta.h"
 #include "gks/gks_ps.h"
+#include "gks/gks_x11.h"
 
 namespace {
 
 constexpr GksDeviceEntry kDevices[] = {
+    {GWS_WIN, gx11_open_window, {}, {}},
     {GWS_META, gmeta_open_device, {"zormeta_out", nullptr}, {}},
     {GWS_PS, gps_open_device, {"zorps_print", "PSPRINT"}, {"zorps_geometry", "PSGEOMETRY"}},
     {GWS_HPGL, ghpgl_open_device, {"zorhp_out", nullptr}, {"zorhp_geometry", nullptr}},
+    // Pixmap mode takes its window specification from the output variables.
+    {GWS_PIX, gx11_open_pixmap, {"zorwindow", "WINDOW"}, {}},
 };
 
 } // namespace

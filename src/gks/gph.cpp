@@ -99,6 +99,11 @@ GksOpenArgs open_args(const char *connection, int type) {
     args.geometry = g ? g : "";
     if (const char *o = e ? first_set(e->output_env) : nullptr)
         args.output = o;
+    if (const char *b = RES_get("background"))
+        args.background = b;
+    int icon = 0;
+    if (RES_getval("icon", &icon, RES_BOOL))
+        args.iconic = icon ? 1 : 0;
     return args;
 }
 
