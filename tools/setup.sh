@@ -9,6 +9,7 @@ PACKAGES=(
     libx11-dev zlib1g-dev libpng-dev libjpeg62-turbo-dev
     proj-bin libproj-dev
     python3 hershey-fonts-data ncl-ncarg gdal-bin weather-util-data ghostscript hp2xx
+    gmt-gshhg-low libnetcdf-dev
     xvfb xauth x11-apps xdotool
 )
 
