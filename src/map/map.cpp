@@ -8,8 +8,9 @@
 // are entries ('#' starts a comment line there).
 //
 // Traps: the region state carries over between entries, and the header right after a
-// matching block only closes it (it is never tested itself); H is the height of the plot
-// area of the current domain, not of the window.
+// matching block only closes it (it is never tested itself); a header's numbers are
+// separated by commas like the entries, so the split of a specification leaves them
+// together; H is the height of the plot area of the current domain, not of the window.
 #include "map/map.h"
 
 #include <algorithm>
@@ -354,6 +355,30 @@ int process(const char *entry, const Origin &o) {
     return 0;
 }
 
+// The entries of a specification: split at commas, except inside a region block header,
+// whose numbers are separated by commas too. Empty entries are dropped.
+std::vector<std::string> split_spec(const std::string &spec) {
+    std::vector<std::string> out;
+    std::string cur;
+    bool in_header = false;
+    for (const char c : spec) {
+        if (c == ',' && !in_header) {
+            if (!cur.empty())
+                out.push_back(cur);
+            cur.clear();
+            continue;
+        }
+        if (c == '[' && cur.find_first_not_of("+-") == std::string::npos)
+            in_header = true;
+        else if (c == ']')
+            in_header = false;
+        cur += c;
+    }
+    if (!cur.empty())
+        out.push_back(cur);
+    return out;
+}
+
 // The entries of a map list file, one word at a time.
 void process_list(const std::string &name) {
     const std::string path = FILE_expand_home(FILE_find_on_path(name));
@@ -415,11 +440,8 @@ int MAP_draw(int mode) {
     }
 
     s.region = kNoBlock;
-    std::vector<std::string> items;
-    int count = 0;
     const std::string spec = s.name; // an entry may not change the list being walked
-    parse_string(spec.c_str(), ',', &count, &items);
-    for (const std::string &item : items) {
+    for (const std::string &item : split_spec(spec)) {
         if (str_prefix_nocase(item, "fi:", 3))
             process_list(item.substr(3));
         else

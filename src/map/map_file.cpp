@@ -149,15 +149,15 @@ int read_binary(ByteCursor &in, const char *name, const MapRecordFunc &record) {
         const std::optional<int16_t> n = in.i16(std::endian::big);
         if (n && *n == 0)
             return 0;
+        if (n && *n < 0) {
+            MESS_print(MESS_WARN, "MAP_map: %s, byte %lld: bad point count %d in record %d\n",
+                       shown(name), static_cast<long long>(at), *n, rec);
+            return -1;
+        }
         uint8_t rest[kBinaryHeader - 2];
         if (!n || in.read(rest, sizeof rest) != sizeof rest) {
             MESS_print(MESS_WARN, "MAP_map: %s, byte %lld: record %d has no whole header\n",
                        shown(name), static_cast<long long>(at), rec);
-            return -1;
-        }
-        if (*n < 0) {
-            MESS_print(MESS_WARN, "MAP_map: %s, byte %lld: bad point count %d in record %d\n",
-                       shown(name), static_cast<long long>(at), *n, rec);
             return -1;
         }
         bytes.resize(8 * static_cast<size_t>(*n));
