@@ -10,6 +10,7 @@ PACKAGES=(
     proj-bin libproj-dev
     python3 hershey-fonts-data ncl-ncarg gdal-bin weather-util-data ghostscript hp2xx
     libjpeg-turbo-progs libjpeg-tools
+    gmt-gshhg-low libnetcdf-dev
     xvfb xauth x11-apps xdotool
     giflib-tools imagemagick netpbm pngcheck optipng
 )
