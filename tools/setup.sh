@@ -8,7 +8,8 @@ PACKAGES=(
     libgtest-dev libgmock-dev libbenchmark-dev
     libx11-dev zlib1g-dev libpng-dev libjpeg62-turbo-dev
     proj-bin libproj-dev
-    python3 hershey-fonts-data ncl-ncarg gdal-bin weather-util-data ghostscript hp2xx
+    python3 hershey-fonts-data ncl-ncarg gdal-bin ghostscript hp2xx
+    weather-util-data metview-data gdbmtool iso-codes
     xvfb xauth x11-apps xdotool
 )
 
