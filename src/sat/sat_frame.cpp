@@ -5,9 +5,9 @@
 //   10 colour bar            11 pixels released          12 map layers over the data
 //   13 labels
 // The native output (5) is the fitted image before colouring, with its domain. Steps 9
-// and 10 need an open workstation. The map layers (8, 12) and the labels (13) wait for
-// the map overlay and label modules and draw nothing yet; step 12 already makes the
-// displayed domain current for them.
+// and 10 need an open workstation. The map layers (8, 12) wait for the map overlay
+// module and draw nothing yet; step 12 already makes the displayed domain current for
+// them.
 #include "sat/sat_frame.h"
 
 #include "base/file_io.h"
@@ -17,6 +17,7 @@
 #include "gks/colors.h"
 #include "gks/gks.h"
 #include "map/maptran.h"
+#include "plot/plt_labl.h"
 #include "sat/img_tool.h"
 #include "sat/sat_color.h"
 #include "satformats/sat_tran.h"
@@ -48,9 +49,6 @@ void native_output(const SAT_FRAME &f) {
 // Map layers: the map overlay module is not built yet. mode 1 draws the entries under
 // the data, 6 those over it.
 void draw_map_layers(int /*mode*/) {}
-
-// Labels around the plot: the label module is not built yet.
-void draw_labels() {}
 
 } // namespace
 
@@ -88,7 +86,8 @@ int SAT_compose_frame(const SAT_FRAME &f) {
     IMG_free(image);           // 11
     MAP_domain(f.plot_domain); // 12
     draw_map_layers(6);
-    draw_labels(); // 13
+    if (gchk_graphics()) // 13
+        PLT_labels();
     return 0;
 }
 
