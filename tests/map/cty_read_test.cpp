@@ -142,4 +142,16 @@ TEST(CityBundled, EveryLineReadsAndKnownAirportsArePlaced) {
     }
 }
 
+// The shipped file is what the converter makes from the installed station packages.
+TEST(CityBundled, ConverterRebuildsTheShippedFile) {
+    for (const char *need : {"/usr/share/weather-util/stations.gz",
+                             "/usr/share/metview/etc/stations-i.db", "/usr/bin/gdbm_dump"})
+        if (!FILE_exist(need))
+            GTEST_SKIP() << need << " not installed";
+    auto r = testsupport::run_program("python3", {XSAT_SOURCE_DIR "/tools/make_sao_cty.py"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(r.out == testsupport::read_file(XSAT_SOURCE_DIR "/data/sao.cty"))
+        << "data/sao.cty differs from the converter's output";
+}
+
 } // namespace
