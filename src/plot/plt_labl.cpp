@@ -329,6 +329,8 @@ int PLT_label_format(const char *format, std::string *out) {
 int PLT_labels() {
     const auto first_only = read_label_resource();
     LabelState &s = st();
+    if (!gchk_graphics())
+        return 0;
 
     int tran = 2, err = 0;
     ginq_cur_norm_tran_num(&err, &tran);

@@ -5,8 +5,9 @@
 // belong to other modules (the satellite driver reads the same list) and are passed by.
 //
 // The X11 window and loop switches, the GIF writer's switches and the latitude-longitude
-// line settings are kept in PLT_PARAMS for the window, loop, GIF and map overlay modules,
-// which take them from there when the plot is opened.
+// line settings are kept in PLT_PARAMS; opening the plot hands them to the window, loop,
+// GIF and map overlay modules (gset_inverse, gset_local_colormap, gset_rw_colors,
+// gset_loop_title, GIF_interlace, GIF_transparent, MAP_latlon).
 #include "plot/plt_param.h"
 
 #include <algorithm>

@@ -7,10 +7,11 @@
 
 #include "base/missing.h"
 
-// What the plot parameters set for modules that take their settings from here: the
-// latitude-longitude lines of the map overlay, switches of the X11 window, the loop
-// and the GIF writer, and the settings of the suite's gridded-data, contour and GRIB
-// code, which this program carries but never runs. Fields not given stay missing.
+// What the plot parameters set for other modules: the latitude-longitude lines of the
+// map overlay and the switches of the X11 window, the loop and the GIF writer (handed to
+// them when the plot is opened), and the settings of the suite's gridded-data, contour
+// and GRIB code, which this program carries but never runs. Fields not given stay
+// missing.
 struct PLT_PARAMS {
     // "lalo": line spacings, cross spacing and label repeat spacing (degrees).
     bool latlon = false;

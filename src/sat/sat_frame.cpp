@@ -86,8 +86,7 @@ int SAT_compose_frame(const SAT_FRAME &f) {
     IMG_free(image);           // 11
     MAP_domain(f.plot_domain); // 12
     draw_map_layers(6);
-    if (gchk_graphics()) // 13
-        PLT_labels();
+    PLT_labels(); // 13
     return 0;
 }
 
