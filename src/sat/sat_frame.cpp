@@ -7,7 +7,7 @@
 // The native output (5) is the fitted image before colouring, with its domain. Steps 9
 // and 10 need an open workstation. Both map steps (8, 12) make the displayed domain the
 // map window first, so that the layers under the data fall on the same pixels as those
-// over it. The labels (13) wait for the label module and draw nothing yet.
+// over it.
 #include "sat/sat_frame.h"
 
 #include "base/file_io.h"
@@ -17,6 +17,7 @@
 #include "gks/colors.h"
 #include "gks/gks.h"
 #include "map/map.h"
+#include "plot/plt_labl.h"
 #include "sat/img_tool.h"
 #include "sat/sat_color.h"
 #include "satformats/sat_tran.h"
@@ -44,9 +45,6 @@ void native_output(const SAT_FRAME &f) {
     }
     FILE_restore_name_conv();
 }
-
-// Labels around the plot: the label module is not built yet.
-void draw_labels() {}
 
 } // namespace
 
@@ -85,7 +83,7 @@ int SAT_compose_frame(const SAT_FRAME &f) {
     IMG_free(image);          // 11
     MAP_setup(f.plot_domain); // 12
     MAP_draw(6);
-    draw_labels(); // 13
+    PLT_labels(); // 13
     return 0;
 }
 
