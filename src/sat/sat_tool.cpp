@@ -435,8 +435,8 @@ int SAT_plot(const DOMAIN *domain) {
         DOM_init(&s.tmp_domain);
     const bool reentry = open_or_reset(s.tmp_domain);
 
-    const bool looping = FILE_get_num_file() != 0;
     FILE_first(&s.base_date);
+    const bool looping = FILE_get_num_file() != 0;
     int n = 0;
     while (FILE_get_next(&s.filename)) {
         FILE_get_date(&s.file_date);
