@@ -259,4 +259,49 @@ TEST_F(PictureE2E, WindowReadsPositionsAndHoldsTheLoopUntilReturn) {
     EXPECT_NEAR(lon, want_lon, 0.12);
 }
 
+// A Shift-drag of 100 x 50 pixels (10 x 5 plot units) on the 320 x 240 plot zooms to the
+// same grid with spacing max(10 / 319, 5 / 239) about the rectangle's centre, and the
+// driver draws the loop again for it; Return then ends the program with status 0.
+TEST_F(PictureE2E, ZoomRectangleRedrawsForTheNewDomain) {
+    XSAT_REQUIRE_SHARED(gvar, kGvar);
+    XSAT_REQUIRE_SHARED(polar, kPolar);
+    XSAT_REQUIRE_PROGRAM("xdotool");
+    const std::string x = "DISPLAY=" + display() + " xdotool ";
+    x11test::Background keys(
+        "for i in $(seq 100); do " + x +
+        "search --onlyvisible --name . >/dev/null 2>&1 && break; sleep 0.1; done; sleep 0.5; " + x +
+        "mousemove 160 120 key alt+v; sleep 0.3; " + x +
+        "mousemove 110 95 keydown shift mousedown 1 mousemove 150 110 mousemove 210 145 "
+        "mouseup 1 keyup shift; sleep 1; " +
+        x + "key Return");
+    auto opt = isolated(dir, display());
+    opt.timeout_s = 30;
+    auto r = testsupport::run_xsat(
+        with_data({"-me", "mess", "-de", "d", "-pp", "full", "-ge", "320x240+0+0", "-pd",
+                   "ps,30,-85,320,240,0.1,0.1", gvar, polar}),
+        opt);
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(count(r.out, "Frame "), 4) << "the loop drawn twice: " << r.out;
+    const size_t at = r.out.find("New domain: ");
+    ASSERT_NE(at, std::string::npos) << r.out;
+    const std::string line = r.out.substr(at, r.out.find('\n', at) - at);
+    float clat = 0, clon = 0, dx = 0, dy = 0;
+    int nx = 0, ny = 0;
+    ASSERT_EQ(std::sscanf(line.c_str() + line.find(','), ",%f,%f,%d,%d,%f,%f", &clat, &clon, &nx,
+                          &ny, &dx, &dy),
+              6)
+        << line;
+    EXPECT_EQ(nx, 320);
+    EXPECT_EQ(ny, 240);
+    EXPECT_NEAR(dx, 10.0 / 319, 0.0007) << line;
+    EXPECT_FLOAT_EQ(dx, dy) << line;
+    // The centre is the point Alt-v read out at the rectangle's centre pixel.
+    float lat = 0, lon = 0;
+    const size_t v = r.out.find("Lat: ");
+    ASSERT_NE(v, std::string::npos);
+    ASSERT_EQ(std::sscanf(r.out.c_str() + v, "Lat: %f Lon: %f", &lat, &lon), 2);
+    EXPECT_NEAR(clat, lat, 0.1) << line;
+    EXPECT_NEAR(clon, lon, 0.12) << line;
+}
+
 } // namespace

@@ -175,6 +175,7 @@ TEST_F(SatTool, RefreshSkipsTheFilePlotted) {
     dir.write("name_conv", "sat_img %S/%Y%m%d%h.img - 0\n");
     RES_put("sat_path", dir.file("sat").c_str());
     FLAG_set(FLAG_INPUT, SAT_IN_IMG);
+    FLAG_set(FLAG_DEVICE, 99); // no output device: the driver reads and composes only
     const std::string image = "ZORIMG\nlabel\ninfo\n3 2\nABCDEF";
     const std::string typed = dir.write("sat/2026010414.img", image);
     dir.write("sat/2026010318.img", image);
