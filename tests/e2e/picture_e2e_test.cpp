@@ -204,65 +204,13 @@ TEST_F(PictureE2E, BatchLoopWritesOnePngPerFrame) {
     EXPECT_NE(frames[0].px, frames[1].px) << "another file gives another frame";
 }
 
-// A loop of two files in a window, the plot filling it: Alt-v over the window prints the
-// position under the pointer, which PROJ's inverse of the printed pixel confirms within a
-// pixel, and the nearest station; Return ends the hold and the program with status 0.
-TEST_F(PictureE2E, WindowReadsPositionsAndHoldsTheLoopUntilReturn) {
-    XSAT_REQUIRE_SHARED(gvar, kGvar);
-    XSAT_REQUIRE_SHARED(polar, kPolar);
-    XSAT_REQUIRE_PROGRAM("xdotool");
-    const std::string env = "DISPLAY=" + display() + " ";
-    // Once the window is up, the pointer goes over it, Alt-v asks for the position and
-    // Return is typed.
-    x11test::Background keys("for i in $(seq 100); do " + env +
-                             "xdotool search --onlyvisible --name . >/dev/null 2>&1 && break; "
-                             "sleep 0.1; done; sleep 0.5; " +
-                             env + "xdotool mousemove 160 120 key alt+v; sleep 0.3; " + env +
-                             "xdotool key Return");
-    auto opt = isolated(dir, display());
-    opt.timeout_s = 30;
-    auto r = testsupport::run_xsat(
-        with_data({"-me", "mess", "-de", "d", "-pp", "full", "-ge", "320x240+0+0", "-pd",
-                   "ps,30,-85,320,240,0.1,0.1", gvar, polar}),
-        opt);
-    EXPECT_EQ(r.status, 0) << r.out << r.err;
-    EXPECT_EQ(count(r.out, "Frame "), 2) << r.out;
-
-    float lat = 0, lon = 0, x = 0, y = 0, px = 0, py = 0, slat = 0, slon = 0;
-    char id[16] = "";
-    const size_t at = r.out.find("Lat: ");
-    ASSERT_NE(at, std::string::npos) << "no position read-out: " << r.out;
-    ASSERT_EQ(std::sscanf(r.out.c_str() + at, "Lat: %f Lon: %f XY: %f %f Pixel: %f %f", &lat, &lon,
-                          &x, &y, &px, &py),
-              6)
-        << r.out.substr(at);
-    const size_t sid = r.out.find("Id: ", at);
-    ASSERT_NE(sid, std::string::npos) << "no nearest station: " << r.out.substr(at);
-    ASSERT_EQ(std::sscanf(r.out.c_str() + sid, "Id: %15s Lat: %f Lon: %f", id, &slat, &slon), 3);
-    EXPECT_LT(std::hypot(slat - lat, slon - lon), 5.0f) << id;
-
-    // Pixel (px, py) of the 320 x 240 plot of 10 km pixels centred on 30 N, 85 W.
-    const auto centre = proj_stere("-85 30\n", -85);
-    if (centre.size() != 1)
-        GTEST_SKIP() << "PROJ (proj) not installed";
-    RunOptions o;
-    o.stdin_text = std::to_string(centre[0].first + (px - 159.5) * 1e4) + " " +
-                   std::to_string(centre[0].second - (py - 119.5) * 1e4) + "\n";
-    auto inv = testsupport::run_program(
-        "proj",
-        {"-I", "-f", "%.4f", "+proj=stere", "+lat_0=90", "+lat_ts=60", "+lon_0=-85", "+R=6371220"},
-        o);
-    double want_lon = 0, want_lat = 0;
-    ASSERT_EQ(std::sscanf(inv.out.c_str(), "%lf %lf", &want_lon, &want_lat), 2) << inv.out;
-    // One pixel is 10 km: 0.09 degrees of latitude, 0.1 of longitude here.
-    EXPECT_NEAR(lat, want_lat, 0.1);
-    EXPECT_NEAR(lon, want_lon, 0.12);
-}
-
-// A Shift-drag of 100 x 50 pixels (10 x 5 plot units) on the 320 x 240 plot zooms to the
-// same grid with spacing max(10 / 319, 5 / 239) about the rectangle's centre, and the
-// driver draws the loop again for it; Return then ends the program with status 0.
-TEST_F(PictureE2E, ZoomRectangleRedrawsForTheNewDomain) {
+// A loop of two files in a window, the plot filling it. Alt-v prints the position under the
+// pointer, which PROJ's inverse of the printed pixel confirms within a pixel, and the
+// nearest station. A Shift-drag of 100 x 50 pixels (10 x 5 plot units) on the 320 x 240
+// plot then zooms to the same grid with spacing max(10 / 319, 5 / 239) about the
+// rectangle's centre, and the driver draws the loop again for it. Return ends the hold and
+// the program with status 0.
+TEST_F(PictureE2E, WindowReadOutZoomAndReturn) {
     XSAT_REQUIRE_SHARED(gvar, kGvar);
     XSAT_REQUIRE_SHARED(polar, kPolar);
     XSAT_REQUIRE_PROGRAM("xdotool");
@@ -295,13 +243,38 @@ TEST_F(PictureE2E, ZoomRectangleRedrawsForTheNewDomain) {
     EXPECT_EQ(ny, 240);
     EXPECT_NEAR(dx, 10.0 / 319, 0.0007) << line;
     EXPECT_FLOAT_EQ(dx, dy) << line;
-    // The centre is the point Alt-v read out at the rectangle's centre pixel.
-    float lat = 0, lon = 0;
+    // Alt-v over the rectangle's centre pixel: the zoom is centred there.
+    float lat = 0, lon = 0, px = 0, py = 0, wx = 0, wy = 0, slat = 0, slon = 0;
+    char id[16] = "";
     const size_t v = r.out.find("Lat: ");
-    ASSERT_NE(v, std::string::npos);
-    ASSERT_EQ(std::sscanf(r.out.c_str() + v, "Lat: %f Lon: %f", &lat, &lon), 2);
+    ASSERT_NE(v, std::string::npos) << "no position read-out: " << r.out;
+    ASSERT_EQ(std::sscanf(r.out.c_str() + v, "Lat: %f Lon: %f XY: %f %f Pixel: %f %f", &lat, &lon,
+                          &wx, &wy, &px, &py),
+              6)
+        << r.out.substr(v);
     EXPECT_NEAR(clat, lat, 0.1) << line;
     EXPECT_NEAR(clon, lon, 0.12) << line;
+    const size_t sid = r.out.find("Id: ", v);
+    ASSERT_NE(sid, std::string::npos) << "no nearest station: " << r.out.substr(v);
+    ASSERT_EQ(std::sscanf(r.out.c_str() + sid, "Id: %15s Lat: %f Lon: %f", id, &slat, &slon), 3);
+    EXPECT_LT(std::hypot(slat - lat, slon - lon), 5.0f) << id;
+
+    // Pixel (px, py) of the 320 x 240 plot of 10 km pixels centred on 30 N, 85 W.
+    const auto centre = proj_stere("-85 30\n", -85);
+    if (centre.size() != 1)
+        GTEST_SKIP() << "PROJ (proj) not installed";
+    RunOptions o;
+    o.stdin_text = std::to_string(centre[0].first + (px - 159.5) * 1e4) + " " +
+                   std::to_string(centre[0].second - (py - 119.5) * 1e4) + "\n";
+    auto inv = testsupport::run_program(
+        "proj",
+        {"-I", "-f", "%.4f", "+proj=stere", "+lat_0=90", "+lat_ts=60", "+lon_0=-85", "+R=6371220"},
+        o);
+    double want_lon = 0, want_lat = 0;
+    ASSERT_EQ(std::sscanf(inv.out.c_str(), "%lf %lf", &want_lon, &want_lat), 2) << inv.out;
+    // One pixel is 10 km: 0.09 degrees of latitude, 0.1 of longitude here.
+    EXPECT_NEAR(lat, want_lat, 0.1);
+    EXPECT_NEAR(lon, want_lon, 0.12);
 }
 
 } // namespace
