@@ -31,8 +31,10 @@
 #include "base/string.h"
 #include "gks/gif.h"
 #include "gks/gks.h"
+#include "gks/gks_x11.h"
 #include "gks/png.h"
 #include "gks/xdump.h"
+#include "map/maptran.h"
 #include "map/region.h"
 
 namespace {
@@ -616,10 +618,25 @@ int IMG_write(const char *name, const IMAGE *image, int compress) {
     return 1;
 }
 
-// The window grab belongs to the X11 workstation, which this build does not have yet.
+// The picture of the drawing target as a native file. The current map domain places it,
+// its cell size scaled to the picture's size. The plot's labels and the check that the plot
+// fills the window belong to the plot front end above this layer.
 int IMG_dump(const char *name) {
-    MESS_print(MESS_WARN, "IMG_dump: %s: no window picture to dump yet\n", name);
-    return 0;
+    IMAGE im;
+    if (gget_image(&im) != 0)
+        return 0;
+    DOMAIN dom;
+    MAP_get_domain(&dom);
+    if (dom.proj != MISSING && dom.nx > 1 && dom.ny > 1 && im.nx > 1 && im.ny > 1) {
+        if (dom.nx != im.nx) {
+            dom.dx *= float(dom.nx - 1) / float(im.nx - 1);
+            dom.dy *= float(dom.ny - 1) / float(im.ny - 1);
+            dom.nx = im.nx;
+            dom.ny = im.ny;
+        }
+        im.domain = dom;
+    }
+    return IMG_write(name, &im, 0) == 1 ? 1 : 0;
 }
 
 int IMG_read(const char *name, IMAGE *image, int mode) {
