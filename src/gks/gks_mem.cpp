@@ -44,8 +44,10 @@ constexpr uint32_t kBlack = 0, kWhite = 0xFFFFFF;
 
 using Surface = std::vector<uint32_t>;
 
+// The pixel of a colour as a TrueColor server makes it: 16-bit intensities (truncated),
+// their high bytes.
 uint32_t pixel_of_rgb(float r, float g, float b) {
-    auto c = [](float v) { return uint32_t(std::lround(std::clamp(v, 0.0f, 1.0f) * 255.0f)); };
+    auto c = [](float v) { return uint32_t(std::clamp(v, 0.0f, 1.0f) * 65535.0f) >> 8; };
     return c(r) << 16 | c(g) << 8 | c(b);
 }
 
@@ -81,7 +83,7 @@ struct Dasher {
         if (list.empty())
             return;
         used += len;
-        while (used >= float(list[size_t(at)])) {
+        while (used >= float(list[size_t(at)]) - 1e-3f) {
             used -= float(list[size_t(at)]);
             at = (at + 1) % int(list.size());
         }
@@ -346,15 +348,10 @@ void MemDevice::wide_segment(float x0, float y0, float x1, float y1, const Pen &
     }
 }
 
+// A single point draws nothing, as on the server.
 void MemDevice::draw_lines(const std::vector<std::array<int, 2>> &p, const Pen &pen) {
-    if (p.empty())
-        return;
     Dasher dash;
     dash.list = pen.dashes;
-    if (p.size() == 1) {
-        plot(p[0][0], p[0][1], pen);
-        return;
-    }
     for (size_t i = 0; i + 1 < p.size(); ++i) {
         if (pen.width <= 1)
             thin_segment(p[i][0], p[i][1], p[i + 1][0], p[i + 1][1], pen, dash, i + 2 == p.size());

@@ -4,10 +4,12 @@
 // It is not interactive: no events, cursors or hold.
 //
 // The plot front end chooses it in a batch run that writes dumps when no display can be
-// opened: instead of ending with status 4 it prints one info line saying so and calls
-// gopen_mem_ws with the size the window would have had (or 0, 0 for the kernel's window
-// size), then sets up its plot as on any workstation. GPH_begin(ws, "", GWS_MEM) opens it
-// through the device table as well, the "geometry" resource giving its size.
+// opened: instead of ending with status 4 it prints one info line saying so (for instance
+// "No display: drawing in memory (640x512)" at the message level) and calls gopen_mem_ws
+// with the size the window would have had (or 0, 0 for the kernel's window size), then
+// sets up its plot and dumps as on the X11 window. GPH_begin(ws, "", GWS_MEM) and
+// gopen_ws(ws, "", GWS_MEM) open it through the device table as well, the "geometry"
+// resource giving its size there.
 #pragma once
 
 #include <memory>

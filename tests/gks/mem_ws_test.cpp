@@ -79,6 +79,13 @@ TEST_F(MemWs, ReportsThePixmapModelAndDrawsExactRectangles) {
     EXPECT_EQ(at(im, 15, 9), kBlack);
     gclear_ws(1, 1);
     EXPECT_EQ(at(grab(), 5, 4), kBlack);
+    // Through the device table it takes the kernel's window size.
+    gclose_ws(1);
+    gset_win_size(50, 20);
+    ASSERT_EQ(gopen_ws(1, "", GWS_MEM), 0);
+    IMAGE other = grab();
+    EXPECT_EQ(other.nx, 50);
+    EXPECT_EQ(other.ny, 20);
 }
 
 // Dash lists count pixels along a thin line: type 2 is 6 on, 6 off; type 5 is 2 on, 2 off.
@@ -131,6 +138,13 @@ TEST_F(MemWs, FramesAndZoomWorkWithoutAServer) {
     for (int i : {1, 2, 0}) {
         gdisplay_frame(i);
         EXPECT_EQ(at(grab(), W / 2, H / 2), colours[i]) << "frame " << i;
+    }
+    if (testsupport::have_program("/usr/bin/identify")) {
+        testsupport::TempDir dir;
+        const std::string gif = dir.file("loop.gif");
+        ASSERT_EQ(GIF_dump_frames(gif.c_str()), 1);
+        auto r = testsupport::run_program("/usr/bin/identify", {"-format", "%T %wx%h,", gif});
+        EXPECT_EQ(r.out, "50 40x30,50 40x30,100 40x30,") << "three frames with their dwells";
     }
     gcopy_frame(0, 2);
     gdisplay_frame(0);
