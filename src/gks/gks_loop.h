@@ -4,7 +4,8 @@
 //
 // Frame selectors: 0..127 that frame, -1 the last frame, -2 the current frame, -3 the
 // window's backing pixmap instead of a frame (gset_loop_delay also takes -4: every frame
-// but the last). Every operation does nothing (0) while no X11 workstation is open.
+// but the last). Every operation does nothing (0) while neither an X11 nor the memory
+// workstation is open.
 #pragma once
 
 #include <cstddef>

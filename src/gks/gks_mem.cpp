@@ -19,6 +19,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <new>
 #include <optional>
@@ -106,6 +107,7 @@ class MemDevice final : public GksDevice, public GFrameHost {
         caps_.pixels = caps_.allocated_colors = caps_.shadows = true;
         caps_.clears_window = true;
         surface_ = GSurface{width, height, 0, 0};
+        clip_ = {0, 0, width, height};
         base_ = create();
         target_ = base_;
     }
@@ -174,8 +176,9 @@ class MemDevice final : public GksDevice, public GFrameHost {
     int clear_region(const float *r) override {
         int x0 = round_px(xW_p(r[0])), x1 = round_px(xW_p(r[1]));
         int y0 = round_px(yW_p(r[3])), y1 = round_px(yW_p(r[2]));
+        // Not clipped to the viewport, like images: the X11 window clears with its root GC.
         fill_rect(target_, std::min(x0, x1), std::min(y0, y1), std::max(x0, x1), std::max(y0, y1),
-                  back_, true);
+                  back_);
         return 0;
     }
     int image(const IMAGE &im, int x, int y, int transparent) override {
@@ -250,18 +253,12 @@ class MemDevice final : public GksDevice, public GFrameHost {
         uint32_t &p = (*s)[size_t(y) * size_t(w_) + size_t(x)];
         p = pen.xor_mode ? (p ^ pen.colour) & kWhite : pen.colour;
     }
-    void fill_rect(unsigned long id, int x0, int y0, int x1, int y1, uint32_t colour,
-                   bool clipped) {
+    void fill_rect(unsigned long id, int x0, int y0, int x1, int y1, uint32_t colour) {
         Surface *s = find(id);
         if (!s)
             return;
-        int lx = 0, ly = 0, hx = w_ - 1, hy = h_ - 1;
-        if (clipped) {
-            lx = std::max(lx, clip_.x), ly = std::max(ly, clip_.y);
-            hx = std::min(hx, clip_.x + clip_.w - 1), hy = std::min(hy, clip_.y + clip_.h - 1);
-        }
-        for (int y = std::max(y0, ly); y <= std::min(y1, hy); ++y)
-            for (int x = std::max(x0, lx); x <= std::min(x1, hx); ++x)
+        for (int y = std::max(y0, 0); y <= std::min(y1, h_ - 1); ++y)
+            for (int x = std::max(x0, 0); x <= std::min(x1, w_ - 1); ++x)
                 (*s)[size_t(y) * size_t(w_) + size_t(x)] = colour;
     }
     void thin_segment(int x0, int y0, int x1, int y1, const Pen &pen, Dasher &dash, bool last);
@@ -281,10 +278,10 @@ class MemDevice final : public GksDevice, public GFrameHost {
 };
 
 void MemDevice::after_open() {
-    bool inverse = gget_inverse() != 0;
+    // Black on white with gset_inverse or "zorinverse", as on the X11 window.
+    bool inverse = gget_inverse() != 0 || std::getenv("zorinverse") != nullptr;
     back_ = inverse ? kWhite : kBlack;
     fore_ = inverse ? kBlack : kWhite;
-    clip_ = {0, 0, w_, h_};
     const std::string &v = background_;
     bool over = strcasecmp(v.c_str(), "none") == 0 || strcasecmp(v.c_str(), "def") == 0 ||
                 strcasecmp(v.c_str(), "over") == 0;
@@ -439,9 +436,9 @@ bool MemDevice::zoom_into_base(unsigned long from, int left, int top, int zoom) 
     // Blocks whose source lies past the picture's edge show the background.
     long long cw = 1LL * (w_ - left) * zoom, ch = 1LL * (h_ - top) * zoom;
     if (cw < w_)
-        fill_rect(base_, int(cw), 0, w_ - 1, h_ - 1, back_, false);
+        fill_rect(base_, int(cw), 0, w_ - 1, h_ - 1, back_);
     if (ch < h_)
-        fill_rect(base_, 0, int(ch), w_ - 1, h_ - 1, back_, false);
+        fill_rect(base_, 0, int(ch), w_ - 1, h_ - 1, back_);
     return true;
 }
 
@@ -485,12 +482,12 @@ int MemDevice::put_image(const char *who, const IMAGE &im, int x, int y, const f
     const int64_t bpl = im.bytes_per_line;
     for (int j = 0; j < im.ny; ++j) {
         int yy = py + j;
-        if (yy < std::max(0, clip_.y) || yy >= std::min(h_, clip_.y + clip_.h))
+        if (yy < 0 || yy >= h_)
             continue;
         const uint8_t *row = im.data.data() + bpl * j;
         for (int i = 0; i < im.nx; ++i) {
             int xx = px + i;
-            if (!inside_clip(xx, yy))
+            if (xx < 0 || xx >= w_)
                 continue;
             float rgb[3];
             rgb_of(CODEC_pixel(*layout, row, i), rgb);
