@@ -52,8 +52,11 @@ uint32_t pixel_of_rgb(float r, float g, float b) {
     return c(r) << 16 | c(g) << 8 | c(b);
 }
 
+// Device coordinates are 16-bit, as in the X11 protocol; far-away points are pinned there.
 int round_px(float v) {
-    return int(std::floor(v + 0.5f));
+    if (!(v == v))
+        return 0;
+    return int(std::clamp(std::floor(v + 0.5f), -32768.0f, 32767.0f));
 }
 
 // On / off lengths of the dashed line types, as the X11 window uses them.

@@ -103,6 +103,10 @@ TEST_F(MemWs, DashedLinesFollowTheirDashLists) {
             EXPECT_EQ(at(im, x, 10), x % period < period / 2 ? kGreen : kBlack)
                 << "type " << type << " x " << x;
     }
+    // Points far outside the picture are pinned to 16-bit device coordinates.
+    gset_linewidth(3);
+    float far[6] = {0, 0, 1e30f, -1e30f, -1e9f, 5};
+    EXPECT_EQ(gpolyline(3, far), 0);
 }
 
 // An indexed image goes to the viewport's corner plus the offset; an overlay leaves the
