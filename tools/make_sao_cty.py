@@ -1,33 +1,48 @@
 #!/usr/bin/env python3
-"""Builds the bundled city database data/sao.cty from Debian's weather-util-data.
+"""Builds the bundled city database data/sao.cty from two Debian packages.
 
-Input: /usr/share/weather-util/stations.gz (package weather-util-data), an INI
-file of ICAO stations: "[icao]" sections with "description = name, ..., ST,
-Country" and "location = (lat, lon)" in radians. Country names are turned into
-ISO 3166-1 alpha-2 codes with /usr/share/iso-codes/json/iso_3166-1.json
-(package iso-codes).
+ICAO stations: /usr/share/weather-util/stations.gz (package weather-util-data), an
+INI file of "[icao]" sections with "description = name, ..., ST, Country" and
+"location = (lat, lon)" in radians. Country names become ISO 3166-1 alpha-2 codes
+through /usr/share/iso-codes/json/iso_3166-1.json (package iso-codes).
+
+WMO stations: /usr/share/metview/etc/stations-i.db (package metview-data), a GNU
+dbm file read through gdbm_dump (package gdbmtool). Each value holds, little-endian:
+int64 WMO number, int64 latitude * 100, int64 longitude * 100, 8 flag bytes, int64,
+int32 elevation (m), int32, int32 barometer elevation (m), int32, then the
+NUL-terminated name. An elevation of 0 with a barometer elevation gives the latter.
+
+Join: every ICAO station takes the WMO number and elevation of the nearest WMO
+station within 0.1 degree (each WMO station goes to one ICAO station at most, the
+nearest pairs first). WMO stations left over follow with no identifier ("--");
+their country is that of the nearest ICAO station within 2 degrees, and stations of
+the North American blocks take the state or province their name ends with.
 
 Output: one station per line, white-space separated:
   name (20 chars, blanks as '_') state country identifier priority
   latitude longitude elevation wmo last
-The source has neither elevations nor WMO numbers: elevation is written as
-9999 (read back as missing) and the WMO number as 99999 (none). Priority: 2 for
-stations whose description names an international airport, 4 for the rest.
-Stations without a known location are left out.
+Elevation 9999 means missing, WMO number 99999 none. Priority: 2 international
+airports, 3 other airports with a WMO number, 4 other airports, 5 WMO stations
+without an airport.
 
-Usage: make_sao_cty.py [stations.gz] > data/sao.cty
-The station list is (c) Jeremy Stanley, ISC licence, compiled from public-domain
-NOAA/NWS, US Census and OurAirports data; see data/sao.cty.SOURCE.
+Usage: make_sao_cty.py [stations.gz [stations-i.db]] > data/sao.cty
+Sources and licences: data/sao.cty.SOURCE.
 """
 
+import base64
+import collections
 import gzip
 import json
 import math
 import re
+import struct
+import subprocess
 import sys
+import tempfile
 import unicodedata
 
 STATIONS = "/usr/share/weather-util/stations.gz"
+WMO_DB = "/usr/share/metview/etc/stations-i.db"
 ISO_3166 = "/usr/share/iso-codes/json/iso_3166-1.json"
 
 # Country names of the station list that ISO 3166-1 spells differently.
@@ -123,22 +138,132 @@ def convert(station, countries, codes):
             state = region
         elif country == "CA" and region in PROVINCES:
             state = PROVINCES[region]
-    name = re.sub(r"\s*/\s*", "/", parts[0].strip())
+    international = re.search(r"\bInt(ernationa|')?l\b", desc, re.I) is not None
+    return {"name": station_name(parts[0]) or station["id"], "state": state,
+            "country": country, "id": station["id"], "lat": lat, "lon": lon,
+            "international": international, "wmo": 99999, "elev": 9999}
+
+
+def station_name(text):
+    name = re.sub(r"\s*/\s*", "/", text.strip())
     name = re.sub(r"\s+", "_", name)
-    name = re.sub(r"[^\w'./-]", "", name)[:20] or station["id"]
-    prior = 2 if re.search(r"\bInt(ernationa|')?l\b", desc, re.I) else 4
-    return f"{name:<20} {state:2} {country:2} {station['id']:<5} {prior} " \
-           f"{lat:6.2f} {lon:7.2f} 9999 99999 0"
+    return re.sub(r"[^\w'./-]", "", name)[:20]
+
+
+def read_wmo_stations(path):
+    """The WMO stations of the dbm file, through gdbm_dump's ASCII dump."""
+    with tempfile.NamedTemporaryFile(suffix=".dump") as dump:
+        subprocess.run(["gdbm_dump", path, dump.name], check=True)
+        lines = open(dump.name, encoding="ascii").read().split("\n")
+    records, i = [], 0
+    while i < len(lines):
+        if not lines[i].startswith("#:len="):
+            i += 1
+            continue
+        i += 1
+        text = ""
+        while i < len(lines) and not lines[i].startswith("#"):
+            text += lines[i]
+            i += 1
+        records.append(base64.b64decode(text))
+    stations = {}
+    for value in records[1::2]:  # keys and values alternate
+        if len(value) < 57:
+            continue
+        wmo, lat, lon = struct.unpack_from("<qqq", value, 0)
+        elev, _, baro, _ = struct.unpack_from("<iiii", value, 40)
+        name = value[56:].split(b"\0")[0].decode("latin-1")
+        if not (0 < wmo < 99999 and abs(lat) <= 9000 and abs(lon) <= 18000):
+            continue
+        stations[wmo] = {"wmo": wmo, "lat": lat / 100.0, "lon": lon / 100.0,
+                         "elev": elev if elev != 0 or baro == 0 else baro,
+                         "name": ascii_text(name)}
+    return sorted(stations.values(), key=lambda s: s["wmo"])
+
+
+def distance(a, b):
+    """Degrees of arc between two stations (flat earth, ample within a degree or two)."""
+    dlon = (a["lon"] - b["lon"] + 180.0) % 360.0 - 180.0
+    return math.hypot(a["lat"] - b["lat"], dlon * math.cos(math.radians(a["lat"])))
+
+
+class Grid:
+    """Stations by whole-degree cell, for near-neighbour searches."""
+
+    def __init__(self, stations):
+        self.cells = collections.defaultdict(list)
+        for s in stations:
+            self.cells[(math.floor(s["lat"]), math.floor(s["lon"]) % 360)].append(s)
+
+    def near(self, s, reach):
+        la, lo = math.floor(s["lat"]), math.floor(s["lon"])
+        for dy in range(-reach, reach + 1):
+            for dx in range(-reach, reach + 1):
+                yield from self.cells.get((la + dy, (lo + dx) % 360), ())
+
+
+def join(icao, wmo):
+    pairs = []
+    grid = Grid(wmo)
+    for s in icao:
+        for w in grid.near(s, 1):
+            d = distance(s, w)
+            if d <= 0.1:
+                pairs.append((d, s["id"], w["wmo"], s, w))
+    pairs.sort(key=lambda p: p[:3])
+    taken_icao, taken_wmo = set(), set()
+    for _, _, _, s, w in pairs:
+        if s["id"] in taken_icao or w["wmo"] in taken_wmo:
+            continue
+        taken_icao.add(s["id"])
+        taken_wmo.add(w["wmo"])
+        s["wmo"], s["elev"] = w["wmo"], w["elev"]
+    return [w for w in wmo if w["wmo"] not in taken_wmo]
+
+
+NORTH_AMERICA = (70, 71, 72, 74)
+
+
+def wmo_only(w, icao_grid):
+    parts = [p.strip() for p in w["name"].split(",")]
+    words = parts[0].split()
+    title = " ".join(w[:1].upper() + w[1:].lower() for w in words)
+    name = station_name(title) or f"WMO_{w['wmo']:05d}"
+    state, country = "--", "--"
+    near = [(distance(w, s), s) for s in icao_grid.near(w, 2)]
+    near = [p for p in near if p[0] <= 2.0]
+    if near:
+        country = min(near, key=lambda p: p[0])[1]["country"]
+    if w["wmo"] // 1000 in NORTH_AMERICA and len(parts) > 1:
+        region = re.sub(r"[.\s]", "", parts[-1]).upper()
+        if w["wmo"] // 1000 == 71 and region in PROVINCES:
+            state, country = PROVINCES[region], "CA"
+        elif w["wmo"] // 1000 != 71 and re.fullmatch(r"[A-Z]{2}", region):
+            state, country = region, "US"
+    return {"name": name, "state": state, "country": country, "id": "--",
+            "lat": w["lat"], "lon": w["lon"], "international": False,
+            "wmo": w["wmo"], "elev": w["elev"]}
+
+
+def line(s):
+    if s["id"] == "--":
+        prior = 5
+    elif s["international"]:
+        prior = 2
+    else:
+        prior = 3 if s["wmo"] != 99999 else 4
+    return f"{s['name']:<20} {s['state']:2} {s['country']:2} {s['id']:<5} {prior} " \
+           f"{s['lat']:6.2f} {s['lon']:7.2f} {s['elev']:4d} {s['wmo']:05d} 0"
 
 
 def main():
-    path = sys.argv[1] if len(sys.argv) > 1 else STATIONS
+    stations_path = sys.argv[1] if len(sys.argv) > 1 else STATIONS
+    wmo_path = sys.argv[2] if len(sys.argv) > 2 else WMO_DB
     countries, codes = load_countries()
-    lines = []
-    for station in read_stations(path):
-        line = convert(station, countries, codes)
-        if line:
-            lines.append(line)
+    icao = [c for c in (convert(s, countries, codes) for s in read_stations(stations_path)) if c]
+    rest = join(icao, read_wmo_stations(wmo_path))
+    grid = Grid(icao)
+    lines = [line(s) for s in icao] + [line(wmo_only(w, grid)) for w in rest]
     sys.stdout.write("\n".join(lines) + "\n")
 
 

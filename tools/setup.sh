@@ -8,8 +8,10 @@ PACKAGES=(
     libgtest-dev libgmock-dev libbenchmark-dev
     libx11-dev libxext-dev zlib1g-dev libpng-dev libjpeg62-turbo-dev libgdcm-dev
     proj-bin libproj-dev
-    python3 hershey-fonts-data ncl-ncarg gdal-bin weather-util-data ghostscript hp2xx
+    python3 hershey-fonts-data ncl-ncarg gdal-bin ghostscript hp2xx
     libjpeg-turbo-progs libjpeg-tools
+    gmt-gshhg-low libnetcdf-dev
+    weather-util-data metview-data gdbmtool iso-codes
     xvfb xauth x11-apps xdotool
     giflib-tools imagemagick netpbm pngcheck optipng
 )

@@ -20,6 +20,8 @@ namespace {
 
 // A station line is about 60 characters; longer ones are cut, not stored whole.
 constexpr size_t kMaxLine = 1000;
+// Bad lines reported per opened file; the rest are counted only.
+constexpr int kMaxReported = 5;
 
 // Whole word as a finite float / an int; false for anything else.
 bool read_float(const std::string &w, float *v) {
@@ -65,7 +67,7 @@ std::string cut(const std::string &s, size_t n) {
 
 } // namespace
 
-FilePtr CTY_open_file(const char *name, int *count, bool name_from_data) {
+CtyFile CTY_open_file(const char *name, int *count, bool name_from_data) {
     if (count)
         *count = 0;
     std::string file;
@@ -82,19 +84,66 @@ FilePtr CTY_open_file(const char *name, int *count, bool name_from_data) {
         file = "sao.cty";
     }
     std::string path = FILE_find_on_path(file);
-    FilePtr f = data ? FILE_open_data(path.c_str()) : FILE_open(path.c_str(), "r");
-    if (!f) {
+    CtyFile f = CTY_open(path.c_str(), "r", count, data);
+    if (!f)
         MESS_print(MESS_WARN, "CTY_open_file: Database file not found: %s\n", path.c_str());
+    return f;
+}
+
+CtyFile CTY_open(const char *path, const char *mode, int *info, bool from_data) {
+    if (info)
+        *info = 0;
+    if (!path)
         return nullptr;
-    }
-    if (count) {
-        int64_t size = FILE_size(path.c_str());
+    FilePtr fp = from_data ? FILE_open_data(path) : FILE_open(path, mode && *mode ? mode : "r");
+    if (!fp)
+        return nullptr;
+    auto f = std::make_unique<CTY_FILE>();
+    f->fp = std::move(fp);
+    f->path = path;
+    if (info) {
+        int64_t size = FILE_size(path);
         int64_t n = size > 0 ? size / CTY_LINE_SIZE : 0;
         if (n > CTY_MAX_EXPECTED)
             n = CTY_MAX_EXPECTED;
-        *count = n < 1 ? 1 : static_cast<int>(n);
+        *info = n < 1 ? 1 : static_cast<int>(n);
     }
     return f;
+}
+
+int CTY_read(CTY_FILE *file, CTY_REC *rec) {
+    if (!file || !file->fp)
+        return 0;
+    std::string line;
+    while (str_read_line(file->fp.get(), line, kMaxLine, true)) {
+        ++file->line;
+        size_t first = line.find_first_not_of(" \t");
+        if (first == std::string::npos || line[first] == '#')
+            continue;
+        if (CTY_parse_line(line, rec))
+            return 1;
+        if (++file->bad <= kMaxReported)
+            MESS_print(MESS_WARN, "CTY_read: %s line %ld: not a station line\n", file->path.c_str(),
+                       file->line);
+        else if (file->bad == kMaxReported + 1)
+            MESS_print(MESS_WARN, "CTY_read: %s: further bad lines not reported\n",
+                       file->path.c_str());
+    }
+    return 0;
+}
+
+int CTY_rewind(CTY_FILE *file) {
+    if (!file || !file->fp)
+        return -1;
+    std::rewind(file->fp.get());
+    file->line = 0;
+    file->bad = 0;
+    return 0;
+}
+
+int CTY_close(CtyFile &file) {
+    file.reset();
+    return 0;
 }
 
 int CTY_parse_line(const std::string &line, CTY_REC *rec) {
@@ -122,16 +171,13 @@ bool CTY_has_id(const CTY_REC &rec) {
 int CTY_get(const char *file, const char *id, CTY_REC *rec, bool file_from_data) {
     if (!id || !*id)
         return 0;
-    FilePtr f = CTY_open_file(file, nullptr, file_from_data);
+    CtyFile f = CTY_open_file(file, nullptr, file_from_data);
     if (!f)
         return 0;
     MESS_print(MESS_MESS, "Searching the city database file for: %s ...\n", id);
-    std::string want(id);
-    std::string line;
+    const std::string want(id);
     CTY_REC r;
-    while (str_read_line(f.get(), line, kMaxLine, false)) {
-        if (!CTY_parse_line(line, &r))
-            continue;
+    while (CTY_read(f.get(), &r)) {
         bool hit = (CTY_has_id(r) && str_equal_nocase(r.id, want)) ||
                    str_equal_nocase(r.name, want) ||
                    (r.wmo != 99999 && r.wmo >= 0 && str_printf("%05d", r.wmo) == want);

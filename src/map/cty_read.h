@@ -3,9 +3,10 @@
 // look-ups by identifier, name or WMO number.
 #pragma once
 
+#include <memory>
 #include <string>
 
-#include "base/files.h"
+#include "base/file_io.h"
 #include "base/missing.h"
 
 // One station of the city file (full form). Texts are cut to the lengths the
@@ -29,13 +30,31 @@ struct CTY_REC {
 inline constexpr int CTY_LINE_SIZE = 59;      // typical bytes per station line
 inline constexpr int CTY_MAX_EXPECTED = 4000; // cap of the expected station count
 
+// An open city file, read station by station.
+struct CTY_FILE {
+    FilePtr fp;
+    std::string path;
+    long line = 0; // lines read so far
+    int bad = 0;   // lines that did not read as stations
+};
+using CtyFile = std::unique_ptr<CTY_FILE>;
+
 // Opens the city file: the "city_file" resource when set ("none" disables the
 // database), else name, else "sao.cty", relative names under "file_path".
 // count receives the expected number of stations (file size / 59, 1..4000).
 // Returns an empty pointer (the -1 of the procedural interface) on failure.
 // name_from_data: name was read from inside a data file, so it must name a
 // regular file (FILE_open_data), never a command or a device.
-FilePtr CTY_open_file(const char *name, int *count, bool name_from_data = false);
+CtyFile CTY_open_file(const char *name, int *count, bool name_from_data = false);
+// Opens the city file at path as it is (no search, no resources); info receives the
+// expected number of stations. Empty on failure, without a message.
+CtyFile CTY_open(const char *path, const char *mode, int *info, bool from_data = false);
+// Reads the next station; 1, or 0 at the end of the file. Empty lines and lines
+// beginning with '#' are skipped; other lines that do not read as stations are
+// skipped with a warning naming the file and line (the first few of each file).
+int CTY_read(CTY_FILE *file, CTY_REC *rec);
+int CTY_rewind(CTY_FILE *file);
+int CTY_close(CtyFile &file);
 // Reads one station line; 1 when it holds all ten fields, else 0.
 int CTY_parse_line(const std::string &line, CTY_REC *rec);
 // True when the station carries an identifier.

@@ -5,9 +5,9 @@
 //   10 colour bar            11 pixels released          12 map layers over the data
 //   13 labels
 // The native output (5) is the fitted image before colouring, with its domain. Steps 9
-// and 10 need an open workstation. The map layers (8, 12) and the labels (13) wait for
-// the map overlay and label modules and draw nothing yet; step 12 already makes the
-// displayed domain current for them.
+// and 10 need an open workstation. Both map steps (8, 12) make the displayed domain the
+// map window first, so that the layers under the data fall on the same pixels as those
+// over it.
 #include "sat/sat_frame.h"
 
 #include "base/file_io.h"
@@ -16,7 +16,8 @@
 #include "base/mess.h"
 #include "gks/colors.h"
 #include "gks/gks.h"
-#include "map/maptran.h"
+#include "map/map.h"
+#include "plot/plt_labl.h"
 #include "sat/img_tool.h"
 #include "sat/sat_color.h"
 #include "satformats/sat_tran.h"
@@ -45,13 +46,6 @@ void native_output(const SAT_FRAME &f) {
     FILE_restore_name_conv();
 }
 
-// Map layers: the map overlay module is not built yet. mode 1 draws the entries under
-// the data, 6 those over it.
-void draw_map_layers(int /*mode*/) {}
-
-// Labels around the plot: the label module is not built yet.
-void draw_labels() {}
-
 } // namespace
 
 int SAT_compose_frame(const SAT_FRAME &f) {
@@ -75,8 +69,9 @@ int SAT_compose_frame(const SAT_FRAME &f) {
     native_output(f);                              // 5
     SAT_image_setup(f.geom, image, f.plot_domain); // 6
     SAT_color_image(image);                        // 7
-    draw_map_layers(1);                            // 8
-    if (FLAG_getplot(7) && gchk_graphics()) {      // 9
+    MAP_setup(f.plot_domain);                      // 8
+    MAP_draw(1);
+    if (FLAG_getplot(7) && gchk_graphics()) { // 9
         gsel_norm_tran(2);
         if (p.over)
             goverlay_image(image, CLR_get_ind("black"), 0, 0);
@@ -85,10 +80,10 @@ int SAT_compose_frame(const SAT_FRAME &f) {
     }
     if (p.bar && gchk_graphics()) // 10
         SAT_color_bar(p.bar == 2);
-    IMG_free(image);           // 11
-    MAP_domain(f.plot_domain); // 12
-    draw_map_layers(6);
-    draw_labels(); // 13
+    IMG_free(image);          // 11
+    MAP_setup(f.plot_domain); // 12
+    MAP_draw(6);
+    PLT_labels(); // 13
     return 0;
 }
 

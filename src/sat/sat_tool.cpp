@@ -15,6 +15,7 @@
 #include "base/string.h"
 #include "base/system.h"
 #include "gks/colors.h"
+#include "plot/plt_labl.h"
 #include "sat/sat_frame.h"
 #include "satformats/area.h"
 #include "satformats/sat_read.h"
@@ -309,6 +310,14 @@ bool list_date(const IMAGE &image) {
     return true;
 }
 
+// The image on the plot's labels: its description upper left, its date upper right; the
+// date also serves the date codes of label formats.
+void set_plot_labels(const IMAGE &image) {
+    PLT_label_up_left(image.info.c_str());
+    PLT_label_up_right(image.label.c_str());
+    PLT_label_date(&image.date);
+}
+
 } // namespace
 
 std::span<const SAT_READER> SAT_native_readers() {
@@ -348,6 +357,8 @@ int SAT_read_file(const char *name, IMAGE *image) {
 
     if (r->imager_source != 0)
         st().params.imager_source = r->imager_source;
+    if (!r->summary) // AREA: labels as the record is filled, before the date lister
+        set_plot_labels(*image);
     if (r->date_lister && list_date(*image)) {
         IMG_free(image);
         return 0;
@@ -368,6 +379,7 @@ int SAT_read_file(const char *name, IMAGE *image) {
     if (r->summary) {
         MESS_print(MESS_OUT2, "Date: %s\n", image->label.c_str());
         MESS_print(MESS_OUT2, "Info: %s\n", image->info.c_str());
+        set_plot_labels(*image);
         MESS_print(MESS_OUT2, "Image domain: ");
         DOM_print(MESS_OUT2, &image->domain);
     }

@@ -107,31 +107,51 @@ TEST(CityBundled, EveryLineReadsAndKnownAirportsArePlaced) {
     std::string file = XSAT_SOURCE_DIR "/data/sao.cty", line;
     std::ifstream in(file);
     ASSERT_TRUE(in) << file;
-    int n = 0;
+    int n = 0, ids = 0;
     for (CTY_REC r; std::getline(in, line); ++n) {
         ASSERT_EQ(1, CTY_parse_line(line, &r)) << line;
-        EXPECT_TRUE(CTY_has_id(r) && std::fabs(r.lat) <= 90 && std::fabs(r.lon) <= 180) << line;
+        EXPECT_TRUE(std::fabs(r.lat) <= 90 && std::fabs(r.lon) <= 180) << line;
+        EXPECT_TRUE(CTY_has_id(r) || r.wmo != 99999) << "neither identifier nor number: " << line;
+        ids += CTY_has_id(r);
     }
-    EXPECT_GT(n, 5000);
+    EXPECT_GT(ids, 5000);
+    EXPECT_GT(n, 15000);
     RES_reset_state();
     int count = 0;
     EXPECT_TRUE(CTY_open_file(file.c_str(), &count));
     EXPECT_EQ(4000, count);
 
-    // Published aerodrome reference points (degrees), within the file's 0.01 degree.
+    // Published aerodrome reference points (degrees) and elevations (m), within the file's
+    // 0.01 degree and the few metres between an airport and its weather station; the
+    // stations' published WMO index numbers.
     const struct {
         const char *id;
-        double lat, lon;
-    } airports[] = {{"KDEN", 39.8617, -104.6731},
-                    {"EGLL", 51.4775, -0.4614},
-                    {"RJTT", 35.5533, 139.7811},
-                    {"YSSY", -33.9461, 151.1772}};
+        double lat, lon, elev;
+        int wmo;
+    } airports[] = {{"KDEN", 39.8617, -104.6731, 1656, 72565},
+                    {"EGLL", 51.4775, -0.4614, 25, 3772},
+                    {"RJTT", 35.5533, 139.7811, 6, 47671},
+                    {"YSSY", -33.9461, 151.1772, 6, 94767}};
     for (const auto &a : airports) {
-        float lat = 0, lon = 0;
-        ASSERT_EQ(1, CTY_get_loc(file.c_str(), a.id, &lat, &lon)) << a.id;
-        EXPECT_NEAR(a.lat, lat, 0.05) << a.id;
-        EXPECT_NEAR(a.lon, lon, 0.05) << a.id;
+        CTY_REC r;
+        ASSERT_EQ(1, CTY_get(file.c_str(), a.id, &r)) << a.id;
+        EXPECT_NEAR(a.lat, r.lat, 0.05) << a.id;
+        EXPECT_NEAR(a.lon, r.lon, 0.05) << a.id;
+        EXPECT_NEAR(a.elev, r.elev, 5) << a.id;
+        EXPECT_EQ(a.wmo, r.wmo) << a.id;
     }
+}
+
+// The shipped file is what the converter makes from the installed station packages.
+TEST(CityBundled, ConverterRebuildsTheShippedFile) {
+    for (const char *need : {"/usr/share/weather-util/stations.gz",
+                             "/usr/share/metview/etc/stations-i.db", "/usr/bin/gdbm_dump"})
+        if (!FILE_exist(need))
+            GTEST_SKIP() << need << " not installed";
+    auto r = testsupport::run_program("python3", {XSAT_SOURCE_DIR "/tools/make_sao_cty.py"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(r.out == testsupport::read_file(XSAT_SOURCE_DIR "/data/sao.cty"))
+        << "data/sao.cty differs from the converter's output";
 }
 
 } // namespace

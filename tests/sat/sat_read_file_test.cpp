@@ -4,6 +4,7 @@
 
 #include "base/flag.h"
 #include "base/resrc.h"
+#include "plot/plt_labl.h"
 #include "sat/sat_tool.h"
 #include "satformats/area_test_util.h"
 
@@ -39,6 +40,7 @@ class ReadFile : public ::testing::Test {
     static void clear() {
         reset_all();
         SAT_reset_state();
+        PLT_reset_label_state();
         RES_put("output", nullptr);
         RES_put("grid_domain", nullptr);
         FLAG_set(FLAG_INPUT, SAT_IN_AREA);
@@ -73,6 +75,8 @@ TEST_F(ReadFile, AreaRowPlacesTheImageAndReportsFailures) {
     EXPECT_EQ(std::pair(SAT_params().tran_sat, SAT_params().imager_source), std::pair(0, 51));
     EXPECT_EQ(text.find("Reading image file"), std::string::npos);
     EXPECT_NE(text.find("Date: 0745Z 17 SEP 98\nSize: 30x20\n"), std::string::npos) << text;
+    EXPECT_EQ(std::string(PLT_get_label(PLT_UP_RIGHT, 0)), "0745Z 17 SEP 98");
+    EXPECT_EQ(PLT_get_label(PLT_UP_LEFT, 0), image.info);
     // A satellite block leaves the transformation as it is.
     SAT_params().tran_sat = 1;
     std::tie(rc, text) = read(SAT_IN_AREA, area_file(dir, "GOES"), &image);
@@ -114,6 +118,7 @@ TEST_F(ReadFile, NativeFormatIsARowOfTheTable) {
     image.depth = 8;
     image.data.assign(8, 3);
     image.label = "old label";
+    image.info = "a picture";
     const std::string path = dir.file("x.img");
     ASSERT_EQ(IMG_write(path.c_str(), &image, 0), 1);
     const std::string head = testsupport::read_file(path).substr(0, 16);
@@ -130,7 +135,11 @@ TEST_F(ReadFile, NativeFormatIsARowOfTheTable) {
     EXPECT_EQ(SAT_params().tran_sat, 0);
     EXPECT_EQ(back.data, image.data);
     EXPECT_EQ(text.rfind("Reading image file: " + path + "\n", 0), 0u) << text;
-    EXPECT_NE(text.find("Date: old label\nInfo: \nImage domain: "), std::string::npos) << text;
+    EXPECT_NE(text.find("Date: old label\nInfo: a picture\nImage domain: "), std::string::npos)
+        << text;
+    EXPECT_EQ(std::pair(std::string(PLT_get_label(PLT_UP_LEFT, 0)),
+                        std::string(PLT_get_label(PLT_UP_RIGHT, 0))),
+              std::pair(std::string("a picture"), std::string("old label")));
 }
 
 } // namespace
