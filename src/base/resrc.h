@@ -60,6 +60,7 @@ enum RES_code : int {
     RES_BACKGROUND,
     RES_GEOMETRY,
     RES_FILENAME, // positional: input file names
+    RES_THREADS,  // remap threads
 };
 
 // Conversion kinds.

@@ -30,7 +30,7 @@ using testsupport::Capture;
 }
 
 // The program's options: 49 keyed ones and the positional file names.
-constexpr size_t kOptions = 50;
+constexpr size_t kOptions = 51;
 
 class LoopLinkTest : public ::testing::TestWithParam<bool> {
   protected:
