@@ -37,6 +37,7 @@
 #include "sat/sat_navgrid.h"
 #include "sat/sat_pool.h"
 #include "sat/sat_tool.h"
+#include "satformats/pixel_buffer.h"
 #include "satformats/sat_tran.h"
 
 namespace {
@@ -467,6 +468,10 @@ bool same_key(const TableKey &a, const TableKey &b) {
 struct SAT_REMAP_CACHE {
     bool valid = false;
     TableKey key;
+    // The row-segment table is kept from the second remap of the same key on: a single
+    // picture does not pay for it.
+    bool seen = false;
+    TableKey seen_key;
     remap::Table table;            // navigation grid
     std::vector<float> rows, cols; // row-segment and exact modes: every pixel
     SAT_REMAP_STATS stats;
@@ -544,11 +549,18 @@ void remap_by_rows(const SAT_GEOM &g, const IMAGE &image, const Pixels &px, cons
         });
         return;
     }
-    if (cache)
+    bool keep = false;
+    if (cache) {
         drop_table(cache);
-    const bool keep = cache && n * 2 * sizeof(float) <= SAT_REMAP_CACHE_MAX;
+        keep = cache->seen && same_key(cache->seen_key, key) &&
+               n * 2 * sizeof(float) <= SAT_REMAP_CACHE_MAX;
+        cache->seen = true;
+        cache->seen_key = key;
+    }
     std::vector<float> rows, cols;
     if (keep) {
+        PIX_reserve(rows, n);
+        PIX_reserve(cols, n);
         rows.resize(n);
         cols.resize(n);
     }
@@ -575,11 +587,9 @@ void remap_by_rows(const SAT_GEOM &g, const IMAGE &image, const Pixels &px, cons
         }
         sample_rows(pr, pc, r0, r1);
     });
-    if (cache) {
+    if (keep) {
         ++cache->stats.made;
         cache->stats.navigations = 0;
-    }
-    if (keep) {
         cache->key = key;
         cache->rows = std::move(rows);
         cache->cols = std::move(cols);
@@ -608,14 +618,12 @@ void remap_by_grid(const SAT_GEOM &g, const IMAGE &image, const Pixels &px, cons
             drop_table(cache);
         made = remap::build_table(loc, out.nx, out.ny, p.remap_inc, double(g.max_error), threads);
         table = &made;
-        if (cache) {
-            ++cache->stats.made;
-            cache->stats.navigations = made.navigations;
-        }
     }
     SAT_parallel_for(threads, int(table->bands.size()),
                      [&](int b) { remap::sample_band(*table, size_t(b), sampler, data); });
     if (cache && table == &made && made.bytes() <= SAT_REMAP_CACHE_MAX) {
+        ++cache->stats.made;
+        cache->stats.navigations = made.navigations;
         cache->key = key;
         cache->table = std::move(made);
         cache->valid = true;
@@ -744,6 +752,7 @@ int SAT_remap_image(const SAT_GEOM &g, IMAGE *image, const DOMAIN *domain) {
     const SAT_PARAMS &p = *g.params;
     std::vector<uint8_t> data;
     try {
+        PIX_reserve(data, size_t(out.nx) * size_t(out.ny));
         data.resize(size_t(out.nx) * size_t(out.ny));
         // Without the navigation and without a usable domain of its own, the image
         // cannot be placed: the output stays black.

@@ -38,12 +38,14 @@ SAT_GEOM SAT_geom_context();
 // The remap table kept between the pictures of a loop: the positions in the source
 // image of every output pixel, used again while the output domain, the navigation (or
 // the image's own domain) and the plot parameters that place pixels (step, satellite
-// transformation, longitude limits) stay those it was made for. Anything else makes a
-// new one. Tables above SAT_REMAP_CACHE_MAX bytes are not kept.
+// transformation, longitude limits) stay those it was made for; anything else drops
+// it. The table of row segments (every pixel's position) is kept from the second remap
+// onto the same output on, the navigation grid's from the first. Tables above
+// SAT_REMAP_CACHE_MAX bytes are not kept.
 inline constexpr size_t SAT_REMAP_CACHE_MAX = size_t{64} << 20;
 SAT_REMAP_CACHE *SAT_remap_cache();
 struct SAT_REMAP_STATS {
-    long made = 0, reused = 0; // tables made and tables used again, since the reset
+    long made = 0, reused = 0; // tables kept and tables used again, since the reset
     long navigations = 0;      // points navigated for the last grid made
     size_t bytes = 0;          // size of the table kept (0: none)
 };

@@ -617,12 +617,13 @@ TEST_F(SatGeom, ThreadsAndTheKeptTable) {
     SAT_REMAP_CACHE *cache = SAT_remap_cache();
     SAT_params().remap_inc = 20;
     const std::vector<uint8_t> fresh = run(2, 0, nullptr, out);
-    EXPECT_EQ(run(2, 0, cache, out), fresh);
-    EXPECT_EQ(run(1, 0, cache, out), fresh);
+    // Kept from the second remap on, used from the third.
+    for (int k = 0; k < 3; ++k)
+        EXPECT_EQ(run(2 - k % 2, 0, cache, out), fresh);
     SAT_REMAP_STATS st = SAT_remap_cache_stats(cache);
     EXPECT_EQ(std::tuple(st.made, st.reused), std::tuple(1, 1));
     EXPECT_GT(st.bytes, 0u);
-    // Any change that moves pixels makes a new table: the domain, the step, the bound.
+    // Any change that moves pixels drops it: the domain, the step, the bound.
     DOMAIN moved = out;
     moved.clat += 0.5f;
     EXPECT_EQ(run(1, 0, cache, moved), run(1, 0, nullptr, moved));
@@ -630,7 +631,7 @@ TEST_F(SatGeom, ThreadsAndTheKeptTable) {
     EXPECT_EQ(run(1, 0, cache, out), run(1, 0, nullptr, out));
     EXPECT_EQ(run(1, SAT_REMAP_MAX_ERROR, cache, out), run(1, SAT_REMAP_MAX_ERROR, nullptr, out));
     st = SAT_remap_cache_stats(cache);
-    EXPECT_EQ(std::tuple(st.made, st.reused), std::tuple(4, 1));
+    EXPECT_EQ(std::tuple(st.made, st.reused), std::tuple(2, 1)); // the grid's
 
     // A moved navigation (another sector of the scan) too.
     IMAGE gvar;
@@ -645,8 +646,9 @@ TEST_F(SatGeom, ThreadsAndTheKeptTable) {
         return im.data;
     };
     through_nav(cache);
+    through_nav(cache);
     AREA_navigation().lcor += 3;
     EXPECT_EQ(through_nav(cache), through_nav(nullptr));
     st = SAT_remap_cache_stats(cache);
-    EXPECT_EQ(std::tuple(st.made, st.reused), std::tuple(6, 1));
+    EXPECT_EQ(std::tuple(st.made, st.reused), std::tuple(3, 1));
 }
