@@ -315,56 +315,70 @@ int main(int argc, char **argv) {
         a.push_back(out);
         return a;
     };
-    const fs::path xdir = dir / "xsat";
-    fs::create_directories(xdir);
     const std::string data = (fs::path(__FILE__).parent_path() / "../data").lexically_normal();
-    std::vector<std::string> xargs = {xsat,   "-ba",       "-fp",        data,  "-inp",
-                                      "area", "-of",       "img",        "-pd", kDomain,
-                                      "-ge",  "1920x1080", area.string()};
+    const std::vector<std::string> xargs = {xsat,   "-ba",       "-fp",        data,  "-inp",
+                                            "area", "-of",       "img",        "-pd", kDomain,
+                                            "-ge",  "1920x1080", area.string()};
+    auto with = [&](std::vector<std::string> extra) {
+        std::vector<std::string> a = xargs;
+        a.insert(a.begin() + 1, extra.begin(), extra.end());
+        return a;
+    };
     struct Row {
         const char *what;
         std::vector<std::string> args;
+        fs::path out; // xsat: its folder, emptied before each run
         std::vector<double> t;
         long rss = 0;
-    } rows[] = {{"xsat, threads 1", xargs, {}, 0},
-                {"xsat, all threads", xargs, {}, 0},
-                {"gdalwarp defaults", gdal_args(false, (dir / "gd.raw").string()), {}, 0},
-                {"gdalwarp like for like", gdal_args(true, (dir / "gl.raw").string()), {}, 0}};
-    rows[0].args.insert(rows[0].args.begin() + 1, {"-th", "1"});
+    } rows[] = {{"xsat, threads 1", with({"-th", "1"}), dir / "x1", {}, 0},
+                {"xsat, all threads", xargs, dir / "xa", {}, 0},
+                {"xsat grid, threads 1", with({"-th", "1", "-rme", "0.125"}), dir / "g1", {}, 0},
+                {"xsat grid, all threads", with({"-rme", "0.125"}), dir / "ga", {}, 0},
+                {"gdalwarp defaults", gdal_args(false, (dir / "gd.raw").string()), {}, {}, 0},
+                {"gdalwarp like for like", gdal_args(true, (dir / "gl.raw").string()), {}, {}, 0}};
+    const Row &x1row = rows[0], &g1row = rows[2], &gd = rows[4], &gl_row = rows[5];
     const fs::path cwd = fs::current_path();
-    fs::current_path(xdir);
     for (int k = 0; k < runs; ++k) {
         for (Row &r : rows) {
-            // Both read their input from the page cache (written just before).
+            if (!r.out.empty()) {
+                fs::remove_all(r.out);
+                fs::create_directories(r.out);
+                fs::current_path(r.out);
+            }
+            // All read their input from the page cache (written just before).
             const Child c = run(r.args, dir / "rss");
+            fs::current_path(cwd);
             if (c.status != 0)
                 std::fprintf(stderr, "%s: status %d\n", r.what, c.status);
             r.t.push_back(c.seconds);
             r.rss = std::max(r.rss, c.max_rss_kb);
         }
     }
-    fs::current_path(cwd);
     std::printf("\nEnd to end, %d runs each (median [min, max] s, peak memory):\n", runs);
     for (const Row &r : rows) {
         const Stats s = stats(r.t);
         std::printf("  %-24s %.3f [%.3f, %.3f] s  %6.1f Mpx/s  %ld MB\n", r.what, s.median, s.lo,
                     s.hi, kNx * kNy / s.median / 1e6, r.rss / 1024);
     }
-    const double x1 = stats(rows[0].t).median;
-    std::printf("  gdalwarp / xsat (one thread): defaults %.2f, like for like %.2f\n",
-                stats(rows[2].t).median / x1, stats(rows[3].t).median / x1);
-    const double lo = stats(rows[3].t).lo / stats(rows[0].t).hi,
-                 hi = stats(rows[3].t).hi / stats(rows[0].t).lo;
-    std::printf("  like for like ratio spread over the runs: [%.2f, %.2f]\n", lo, hi);
+    for (const Row *x : {&x1row, &g1row}) {
+        const double m = stats(x->t).median;
+        std::printf("  gdalwarp / %s: defaults %.2f, like for like %.2f [%.2f, %.2f]\n", x->what,
+                    stats(gd.t).median / m, stats(gl_row.t).median / m,
+                    stats(gl_row.t).lo / stats(x->t).hi, stats(gl_row.t).hi / stats(x->t).lo);
+    }
 
     // Accuracy against gdalwarp like for like.
-    std::vector<uint8_t> ours;
-    for (const auto &e : fs::directory_iterator(xdir))
-        if (e.path().extension() == ".img")
-            ours = read_tail(e.path(), size_t(kNx) * kNy);
+    auto written = [&](const fs::path &folder) {
+        std::vector<uint8_t> v;
+        for (const auto &e : fs::directory_iterator(folder))
+            if (e.path().extension() == ".img")
+                v = read_tail(e.path(), size_t(kNx) * kNy);
+        return v;
+    };
     const std::vector<uint8_t> gl = read_tail(dir / "gl.raw", size_t(kNx) * kNy);
     std::printf("\nAgainst gdalwarp like for like:\n");
-    compare("  xsat (rows of segments, step 20)", ours, gl);
+    compare("  xsat (rows of segments, step 20)", written(x1row.out), gl);
+    compare("  xsat (grid, bound 1/8 px)", written(g1row.out), gl);
 
     // The remap alone.
     // The domain as given: completing it to a 1920 x 1080 window leaves it as it is.
@@ -402,7 +416,7 @@ int main(int argc, char **argv) {
             }
         }
     }
-    compare("  navigation grid (bound 1/8 px)", grid_out, gl);
+    compare("  remap alone, grid (bound 1/8 px)", grid_out, gl);
     const Exact exact(dom);
     const remap::Table table =
         remap::build_table(exact, kNx, kNy, 20, SAT_REMAP_MAX_ERROR, SAT_thread_count());

@@ -87,7 +87,7 @@ struct CatEntry {
     size_t nmore = 0;
 };
 
-const std::array<CatEntry, 51> kCatalogue = {{
+const std::array<CatEntry, 52> kCatalogue = {{
     {RES_HELP, "help", "zorhelp", "h", 0, RES_HELP_KIND, "", "Print this help"},
     {RES_BATCH, "batch", "zorbatch", "ba", 0, RES_BATCH_KIND, "", "Run program in batch mode"},
     {RES_MESSAGE, "message", "zormess", "me", 0, RES_MESS, "level", nullptr, kMessHelp.data(),
@@ -159,6 +159,8 @@ const std::array<CatEntry, 51> kCatalogue = {{
     {RES_FILENAME, "filename", "zorfilename", "", 10, RES_LIST, "", "Input file names"},
     {RES_THREADS, "threads", "zorthreads", "th", 0, RES_INT, "count",
      "Remap threads (1: none; default one per processor)"},
+    {RES_REMAP_ERROR, "remap_error", "zorremaperror", "rme", 0, RES_FLOAT, "pixels",
+     "Remap through a grid within this error (source pixels; 0: row segments)"},
 }};
 
 const CatEntry *find_code(int code) {

@@ -22,6 +22,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -428,6 +429,9 @@ bool area_to_position(const AREA_NAVIGATION &nav, float lat, float lon, float *r
     return std::isfinite(*row) && std::isfinite(*col);
 }
 
+// Largest error bound the "remap_error" resource gives (source pixels).
+constexpr float kMaxRemapError = 16.0f;
+
 // Rows of the row-segment and exact modes handed to a thread at a time.
 constexpr int kExactRows = 8;
 
@@ -678,8 +682,18 @@ SAT_GEOM SAT_geom_context() {
     SAT_window_size(&g.width, &g.height);
     g.nav = &AREA_navigation();
     g.threads = SAT_thread_count();
+    g.max_error = SAT_remap_error();
     g.cache = &st().cache;
     return g;
+}
+
+float SAT_remap_error() {
+    const char *v = RES_get("remap_error");
+    if (!v || !*v)
+        return 0.0f;
+    char *end = nullptr;
+    const float e = std::strtof(v, &end);
+    return end != v && std::isfinite(e) && e > 0.0f ? std::min(e, kMaxRemapError) : 0.0f;
 }
 
 SAT_REMAP_CACHE *SAT_remap_cache() {

@@ -32,8 +32,12 @@ struct SAT_GEOM {
     SAT_REMAP_CACHE *cache = nullptr; // null: nothing kept between remaps
 };
 // The driver's plot parameters, SAT_window_size, the process-wide navigation, the
-// "threads" resource (SAT_thread_count) and the process-wide remap table.
+// "threads" resource (SAT_thread_count), the "remap_error" resource (SAT_remap_error)
+// and the process-wide remap table.
 SAT_GEOM SAT_geom_context();
+// The "remap_error" resource: a number above 0 (at most 16) asks for the navigation
+// grid with that bound; anything else gives 0, the row segments.
+float SAT_remap_error();
 
 // The remap table kept between the pictures of a loop: the positions in the source
 // image of every output pixel, used again while the output domain, the navigation (or

@@ -613,6 +613,17 @@ TEST_F(SatGeom, ThreadsAndTheKeptTable) {
         }
     }
 
+    // The resources: "threads" 1 is the calling thread alone; "remap_error" above 0
+    // asks for the grid.
+    RES_put("threads", "1");
+    RES_put("remap_error", "0.125");
+    EXPECT_EQ(std::pair(SAT_geom_context().threads, SAT_geom_context().max_error),
+              std::pair(1, 0.125f));
+    RES_put("threads", "none");
+    RES_put("remap_error", "-1");
+    EXPECT_EQ(std::pair(SAT_geom_context().threads >= 1, SAT_geom_context().max_error),
+              std::pair(true, 0.0f));
+
     SAT_geom_reset_state();
     SAT_REMAP_CACHE *cache = SAT_remap_cache();
     SAT_params().remap_inc = 20;
