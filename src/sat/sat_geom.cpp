@@ -112,8 +112,11 @@ remap::Cutoffs cut_classes(const SAT_PARAMS &p) {
 // The value at (row, col) of an image, from positions as floats: 0 off the image;
 // otherwise the four neighbours weighted bilinearly (pix_ave) or the nearest one, never
 // mixing neighbours of different cut-off classes. The row-segment and exact modes
-// sample here, the navigation grid through the fixed-point kernel.
-uint8_t sample(const Pixels &px, float row, float col, bool pix_ave, const remap::Cutoffs &cut) {
+// sample here, the navigation grid through the fixed-point kernel. Instantiated with and
+// without classes, so that the usual case carries none of their code.
+template <bool kClasses>
+inline uint8_t sample(const Pixels &px, float row, float col, bool pix_ave,
+                      const remap::Cutoffs &cut) {
     // The negated test also rejects NaN positions.
     if (!(row >= 0.0f && col >= 0.0f && row <= float(px.height - 1) && col <= float(px.width - 1)))
         return 0;
@@ -128,7 +131,7 @@ uint8_t sample(const Pixels &px, float row, float col, bool pix_ave, const remap
 
     bool mixed = false;
     int remembered = -1;
-    if (cut.numcut >= 1) {
+    if (kClasses && cut.numcut >= 1) {
         bool partial = false;
         for (int k = 0; k <= cut.numcut; ++k) {
             const int lo = cut.bound[k], hi = cut.bound[k + 1];
@@ -541,8 +544,14 @@ void remap_by_rows(const SAT_GEOM &g, const IMAGE &image, const Pixels &px, cons
     // Rows [r0, r1) from positions starting at their first pixel.
     auto sample_rows = [&](const float *rows, const float *cols, int r0, int r1) {
         uint8_t *o = data + size_t(r0) * nx;
-        for (size_t k = 0; k < size_t(r1 - r0) * nx; ++k)
-            o[k] = sample(px, rows[k], cols[k], pix_ave, cut);
+        const size_t n = size_t(r1 - r0) * nx;
+        if (cut.numcut >= 1) {
+            for (size_t k = 0; k < n; ++k)
+                o[k] = sample<true>(px, rows[k], cols[k], pix_ave, cut);
+        } else {
+            for (size_t k = 0; k < n; ++k)
+                o[k] = sample<false>(px, rows[k], cols[k], pix_ave, cut);
+        }
     };
     if (cache && cache->valid && same_key(cache->key, key) && cache->rows.size() == n) {
         ++cache->stats.reused;
