@@ -38,6 +38,7 @@
 #include "map/region.h"
 #include "plot/plt_labl.h"
 #include "plot/plt_tool.h"
+#include "satformats/pixel_buffer.h"
 
 namespace {
 
@@ -218,6 +219,9 @@ bool read_data_name(FILE *fp, std::string &name) {
 bool read_plain(FILE *fp, const char *name, size_t size, std::vector<uint8_t> &data) {
     constexpr size_t kStep = size_t{1} << 24;
     data.clear();
+    const long at = std::ftell(fp);
+    const size_t left = PIX_bytes_left(fp, at);
+    PIX_reserve(data, std::min(size, left == SIZE_MAX || at < 0 ? kStep : left));
     size_t got = 0;
     while (got < size) {
         data.resize(got + std::min(kStep, size - got));
