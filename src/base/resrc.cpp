@@ -87,7 +87,7 @@ struct CatEntry {
     size_t nmore = 0;
 };
 
-const std::array<CatEntry, 50> kCatalogue = {{
+const std::array<CatEntry, 52> kCatalogue = {{
     {RES_HELP, "help", "zorhelp", "h", 0, RES_HELP_KIND, "", "Print this help"},
     {RES_BATCH, "batch", "zorbatch", "ba", 0, RES_BATCH_KIND, "", "Run program in batch mode"},
     {RES_MESSAGE, "message", "zormess", "me", 0, RES_MESS, "level", nullptr, kMessHelp.data(),
@@ -157,6 +157,10 @@ const std::array<CatEntry, 50> kCatalogue = {{
     {RES_BACKGROUND, "background", "zorback", "bg", 0, RES_STRING, "clr", "Background color"},
     {RES_GEOMETRY, "geometry", "zorgeometry", "ge", 0, RES_STRING, "wxh+x+y", "Window geometry"},
     {RES_FILENAME, "filename", "zorfilename", "", 10, RES_LIST, "", "Input file names"},
+    {RES_THREADS, "threads", "zorthreads", "th", 0, RES_INT, "count",
+     "Remap threads (1: none; default one per processor)"},
+    {RES_REMAP_ERROR, "remap_error", "zorremaperror", "rme", 0, RES_FLOAT, "pixels",
+     "Remap through a grid within this error (source pixels; 0: row segments)"},
 }};
 
 const CatEntry *find_code(int code) {

@@ -59,7 +59,9 @@ enum RES_code : int {
     RES_ICON,
     RES_BACKGROUND,
     RES_GEOMETRY,
-    RES_FILENAME, // positional: input file names
+    RES_FILENAME,    // positional: input file names
+    RES_THREADS,     // remap threads
+    RES_REMAP_ERROR, // remap through the navigation grid with this error bound
 };
 
 // Conversion kinds.

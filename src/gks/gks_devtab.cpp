@@ -1,9 +1,10 @@
 // Device table: one row per workstation type that can be opened, with the environment
 // variables its caller consults for the output name and the geometry. The X11 window and
-// pixmap, PostScript, metafile and HP-GL devices each have a row.
+// pixmap, PostScript, metafile and HP-GL devices and the memory workstation each have a row.
 #include "gks/gks.h"
 #include "gks/gks_device.h"
 #include "gks/gks_hpgl.h"
+#include "gks/gks_mem.h"
 #include "gks/gks_meta.h"
 #include "gks/gks_ps.h"
 #include "gks/gks_x11.h"
@@ -17,6 +18,7 @@ constexpr GksDeviceEntry kDevices[] = {
     {GWS_HPGL, ghpgl_open_device, {"zorhp_out", nullptr}, {"zorhp_geometry", nullptr}},
     // Pixmap mode takes its window specification from the output variables.
     {GWS_PIX, gx11_open_pixmap, {"zorwindow", "WINDOW"}, {}},
+    {GWS_MEM, gmem_open_device, {}, {}},
 };
 
 } // namespace

@@ -1,13 +1,14 @@
 // Frames and looping: the frame table, the selectors, creating, drawing into, showing,
 // copying, swapping and deleting frames, and the stepping and dwell rules of the loop.
 //
-// A frame is normally a server pixmap of the window's size, so showing it is one copy on
-// the server. With the compact store a finished frame whose picture uses at most 256 pixel
-// values is read back once and kept here as one byte per pixel plus a palette; showing it
-// expands the bytes into a window-sized image that goes to the server through shared
-// memory when the server offers the extension (a plain image request otherwise). Any call
-// that needs the frame's pixmap (drawing into it, copying, clearing, its id) makes it a
-// pixmap again first.
+// A frame is a surface of the open workstation (gks_loop.h, GFrameHost): on the X11 window
+// normally a server pixmap of the window's size, so showing it is one copy on the server;
+// on the memory workstation a picture in this process. With the compact store a finished frame
+// whose picture uses at most 256 pixel values is read back once and kept here as one byte per pixel
+// plus a palette; showing it expands the bytes into a window-sized image that goes to the server
+// through shared memory when the server offers the extension (a plain image request otherwise). Any
+// call that needs the frame's pixmap (drawing into it, copying, clearing, its id) makes it a pixmap
+// again first.
 #include "gks/gks_loop.h"
 
 #include <X11/Xlib.h>
@@ -24,6 +25,7 @@
 
 #include "base/mess.h"
 #include "base/system.h"
+#include "gks/gks_device.h"
 #include "gks/gks_obj.h"
 #include "gks/gks_state.h"
 #include "gks/gks_x11_state.h"
@@ -42,7 +44,7 @@ constexpr int kNativeOrder = std::endian::native == std::endian::little ? LSBFir
 struct Frame {
     std::string text; // the record's text field; the kernel does not use it
     std::vector<unsigned char> data;
-    Pixmap pixmap = 0;
+    Pixmap pixmap = 0; // the frame's surface (a server pixmap on the X11 window), 0 none
     float dwell = 0.5f;
     int flag = 1;
     // Compact picture: one byte per pixel and the pixel value of each byte.
@@ -86,8 +88,50 @@ LoopState &lst() {
     return s;
 }
 
+// Frames of the X11 workstations: server pixmaps.
+class X11FrameHost final : public GFrameHost {
+  public:
+    bool open() const override { return is_open(); }
+    bool ready() const override { return is_open() && xs().draw_window != 0; }
+    bool zoomable() const override { return own_window(); }
+    unsigned long base() const override { return xs().base_window; }
+    void set_base(unsigned long id) override { xs().base_window = id; }
+    unsigned long target() const override { return xs().draw_window; }
+    void set_target(unsigned long id) override { xs().draw_window = id; }
+    unsigned long create() override { return new_pixmap(root_width(), root_height()); }
+    void release(unsigned long id) override { free_pixmap(id); }
+    void clear(unsigned long id) override { clear_drawable(id); }
+    void copy(unsigned long from, unsigned long to, int x, int y, int w, int h) override {
+        XCopyArea(display(), from, to, xs().root_gc, x, y, unsigned(w), unsigned(h), x, y);
+    }
+    bool zoom_into_base(unsigned long from, int left, int top, int zoom) override;
+    int pixel_bytes() const override { return xs().depth > 16 ? 4 : xs().depth > 8 ? 2 : 1; }
+    bool on_server() const override { return true; }
+};
+
+bool X11FrameHost::zoom_into_base(unsigned long from, int left, int top, int zoom) {
+    auto &s = xs();
+    int W = root_width(), H = root_height();
+    ServerImage got = get_image(from, 0, 0, W, H);
+    ClientImage out = make_image(W, H);
+    if (!got.image || !out.image)
+        return false;
+    GPixelRows dst = rows_of(out.image);
+    gzoom_replicate(rows_of(got.image), left, top, zoom, dst);
+    XPutImage(s.dpy, s.base_window, s.root_gc, out.image, 0, 0, 0, 0, unsigned(W), unsigned(H));
+    // Blocks whose source lies past the picture's edge show the background.
+    long long cw = 1LL * (W - left) * zoom, ch = 1LL * (H - top) * zoom;
+    XSetForeground(s.dpy, s.root_gc, s.back_colr);
+    if (cw < W)
+        XFillRectangle(s.dpy, s.base_window, s.root_gc, int(cw), 0, unsigned(W - cw), unsigned(H));
+    if (ch < H)
+        XFillRectangle(s.dpy, s.base_window, s.root_gc, 0, int(ch), unsigned(W), unsigned(H - ch));
+    XSetForeground(s.dpy, s.root_gc, s.fore_colr);
+    return true;
+}
+
 bool ready() {
-    return is_open() && xs().draw_window != 0;
+    return gframe_host().ready();
 }
 
 void release_shm(bool with_display) {
@@ -220,7 +264,7 @@ Pixmap materialize(int n) {
 // Keeps a finished frame compact when the store asks for it and its picture allows it.
 void compact(int n) {
     auto &s = lst();
-    if (s.store != 1 || n < 0 || n >= GLOOP_MAX_FRAMES)
+    if (s.store != 1 || n < 0 || n >= GLOOP_MAX_FRAMES || !gframe_host().on_server())
         return;
     Frame &f = s.frames[size_t(n)];
     if (!f.pixmap)
@@ -297,7 +341,7 @@ int frame_of(int sel) {
 
 Drawable drawable_of(int n) {
     if (n == GFRAME_BASE)
-        return xs().base_window;
+        return gframe_host().base();
     if (n < 0)
         return 0;
     return materialize(n);
@@ -305,9 +349,10 @@ Drawable drawable_of(int n) {
 
 void free_frame(Frame &f) {
     if (f.pixmap) {
-        if (xs().draw_window == f.pixmap)
-            xs().draw_window = xs().base_window;
-        free_pixmap(f.pixmap);
+        GFrameHost &h = gframe_host();
+        if (h.target() == f.pixmap)
+            h.set_target(h.base());
+        h.release(f.pixmap);
     }
     f.drop_picture();
 }
@@ -322,12 +367,11 @@ void swap_pictures(Frame &a, Frame &b) {
 
 void show_into_base(int n) {
     Frame &f = lst().frames[size_t(n)];
-    if (f.compact()) {
-        put_compact(f, xs().base_window);
-    } else if (f.pixmap) {
-        XCopyArea(display(), f.pixmap, xs().base_window, xs().root_gc, 0, 0, unsigned(root_width()),
-                  unsigned(root_height()), 0, 0);
-    }
+    GFrameHost &h = gframe_host();
+    if (f.compact())
+        put_compact(f, h.base());
+    else if (f.pixmap)
+        h.copy(f.pixmap, h.base(), 0, 0, root_width(), root_height());
 }
 
 } // namespace
@@ -339,6 +383,13 @@ void forget_frames() {
     lst().shm.image = nullptr; // the segment goes with the process
 }
 } // namespace gks::x11
+
+GFrameHost &gframe_host() {
+    static X11FrameHost x11;
+    if (auto *h = dynamic_cast<GFrameHost *>(gget_device()))
+        return *h;
+    return x11;
+}
 
 int ginit_loop() {
     auto &s = lst();
@@ -373,14 +424,15 @@ int gcreate_frame(int sel) {
     Frame &f = s.frames[size_t(n)];
     if (f.compact())
         f.drop_picture();
+    GFrameHost &h = gframe_host();
     if (!f.pixmap) {
-        f.pixmap = new_pixmap(root_width(), root_height());
+        f.pixmap = h.create();
         if (!f.pixmap) {
             MESS_print(MESS_WARN, "gcreate_frame: unable to create frame %d\n", n);
             return -1;
         }
     }
-    clear_drawable(f.pixmap);
+    h.clear(f.pixmap);
     if (n >= 1)
         s.frames[size_t(n - 1)].dwell = s.loop_delay;
     if (s.num_images < GLOOP_MAX_FRAMES)
@@ -398,16 +450,17 @@ int gselect_frame(int sel) {
     int n = frame_of(sel);
     if (n == -9)
         return 0;
+    GFrameHost &h = gframe_host();
     if (s.drawing >= 0 && s.drawing != n) {
         int done = s.drawing;
         s.drawing = -1;
-        xs().draw_window = xs().base_window;
+        h.set_target(h.base());
         compact(done);
     }
     Drawable d = drawable_of(n);
     if (!d)
         return 0;
-    xs().draw_window = d;
+    h.set_target(d);
     if (n == GFRAME_BASE) {
         s.drawing = -1;
         if (s.in_frame)
@@ -423,15 +476,22 @@ int gselect_frame(int sel) {
     return 0;
 }
 
+int gget_draw_frame() {
+    return lst().drawing >= 0 ? lst().drawing : GFRAME_BASE;
+}
+
 int gclear_frame(int sel) {
     if (!ready())
         return 0;
+    GFrameHost &h = gframe_host();
     int n = frame_of(sel);
     if (n >= 0 && lst().frames[size_t(n)].compact()) {
         lst().frames[size_t(n)].drop_picture();
-        lst().frames[size_t(n)].pixmap = new_pixmap(root_width(), root_height());
+        lst().frames[size_t(n)].pixmap = h.create();
     }
-    clear_drawable(n == -9 ? 0 : drawable_of(n));
+    Drawable d = n == -9 ? 0 : drawable_of(n);
+    if (d)
+        h.clear(d);
     return 0;
 }
 
@@ -448,7 +508,7 @@ int gcopy_frame(int to, int from) {
     gget_win_size(&w, &h);
     gget_win_offset(&x, &y);
     if (w > 0 && h > 0)
-        XCopyArea(display(), src, dst, xs().root_gc, x, y, unsigned(w), unsigned(h), x, y);
+        gframe_host().copy(src, dst, x, y, w, h);
     MESS_print(kDebug, "Copy frame: %d->%d\n", b, a);
     return 0;
 }
@@ -464,8 +524,8 @@ int gswitch_frame(int sel_a, int sel_b) {
         Pixmap p = materialize(n);
         if (!p)
             return;
-        s.frames[size_t(n)].pixmap = xs().base_window;
-        xs().base_window = p;
+        s.frames[size_t(n)].pixmap = gframe_host().base();
+        gframe_host().set_base(p);
     };
     if (a == GFRAME_BASE)
         swap_with_base(b);
@@ -535,7 +595,7 @@ int gdelete_frame(int sel) {
         s.frames[size_t(s.num_images)].dwell = s.loop_delay;
     }
     if (s.num_images == 0) {
-        clear_drawable(xs().base_window);
+        gframe_host().clear(gframe_host().base());
         gupdate_window();
         s.cur_image = -1;
         return 1;
@@ -550,7 +610,7 @@ int gdelete_frame(int sel) {
 
 int gdelete_all_frames() {
     auto &s = lst();
-    if (!is_open())
+    if (!gframe_host().open())
         return 0;
     for (auto &f : s.frames)
         free_frame(f);
@@ -690,7 +750,7 @@ unsigned long gget_frame_id(int sel) {
 int gset_frame_id(int sel, unsigned long pixmap) {
     int n = frame_of(sel);
     if (n == GFRAME_BASE) {
-        xs().base_window = pixmap;
+        gframe_host().set_base(pixmap);
     } else if (n >= 0) {
         lst().frames[size_t(n)].drop_picture();
         lst().frames[size_t(n)].pixmap = pixmap;
@@ -724,7 +784,7 @@ int gset_loop_title(int flag) {
 
 int gprint_frame_ids() {
     MESS_print(MESS_PRINT, "ROOT: %d\n", int(xs().root_window));
-    MESS_print(MESS_PRINT, " WIN: %d\n", int(xs().base_window));
+    MESS_print(MESS_PRINT, " WIN: %d\n", int(gframe_host().base()));
     for (int i = 0; i < lst().num_images; ++i)
         MESS_print(MESS_PRINT, "%4d: %d\n", i, int(lst().frames[size_t(i)].pixmap));
     return 0;
@@ -741,10 +801,12 @@ int gget_frame_store() {
 
 void gget_frame_bytes(long long *server, long long *client) {
     long long sv = 0, cl = 0;
-    int bytes = xs().depth > 16 ? 4 : xs().depth > 8 ? 2 : 1;
+    const GFrameHost &h = gframe_host();
+    int bytes = h.pixel_bytes();
     for (const auto &f : lst().frames) {
         if (f.pixmap)
-            sv += static_cast<long long>(root_width()) * root_height() * bytes;
+            (h.on_server() ? sv : cl) +=
+                static_cast<long long>(root_width()) * root_height() * bytes;
         cl += static_cast<long long>(f.indices.size() + f.palette.size() * sizeof(unsigned long));
     }
     if (server)

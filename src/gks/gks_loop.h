@@ -1,9 +1,11 @@
-// Frames and looping on the X11 window: up to 128 frames, each an off-screen picture of the
-// window's size, shown one after another with a dwell time per frame.
+// Frames and looping on the X11 window and the memory workstation: up to 128 frames, each an
+// off-screen picture of the window's size, shown one after another with a dwell time per
+// frame.
 //
 // Frame selectors: 0..127 that frame, -1 the last frame, -2 the current frame, -3 the
 // window's backing pixmap instead of a frame (gset_loop_delay also takes -4: every frame
-// but the last). Every operation does nothing (0) while no X11 workstation is open.
+// but the last). Every operation does nothing (0) while neither an X11 nor the memory
+// workstation is open.
 #pragma once
 
 #include <cstddef>
@@ -22,6 +24,8 @@ int gcreate_frame(int sel);
 // Makes the frame the drawing target (-3 the backing pixmap); frames are not recorded in
 // the redraw store.
 int gselect_frame(int sel);
+// The frame that is the drawing target, or GFRAME_BASE for the backing picture.
+int gget_draw_frame();
 int gclear_frame(int sel);
 int gcopy_frame(int to, int from);
 int gswitch_frame(int a, int b);
@@ -63,3 +67,37 @@ int gget_frame_store();
 void gget_frame_bytes(long long *server, long long *client);
 // Back to the start-up state without touching the display (tests and fatal errors).
 void gloop_reset_state();
+
+// Where the frames live. Frames, the backing picture and the drawing target are surfaces of
+// the open workstation, named by non-zero ids: server pixmaps on the X11 window, pictures in
+// this process on the memory workstation. A device whose surfaces are not X11 pixmaps
+// implements this interface beside GksDevice; the loop and zoom find it on the open device
+// and use the X11 server's otherwise. Not for callers above the kernel.
+class GFrameHost {
+  public:
+    virtual ~GFrameHost() = default;
+    // A workstation with surfaces is open; it also has a drawing target.
+    virtual bool open() const = 0;
+    virtual bool ready() const = 0;
+    // Zoom works on it (the own window and the memory workstation, not pixmap mode).
+    virtual bool zoomable() const = 0;
+    virtual unsigned long base() const = 0;
+    virtual void set_base(unsigned long id) = 0;
+    virtual unsigned long target() const = 0;
+    virtual void set_target(unsigned long id) = 0;
+    // A new surface of the window's size; 0 when none can be had.
+    virtual unsigned long create() = 0;
+    virtual void release(unsigned long id) = 0;
+    // Fills the window-sized area of a surface with the background.
+    virtual void clear(unsigned long id) = 0;
+    // Copies the area (x, y, w, h) of one surface to the same place of another.
+    virtual void copy(unsigned long from, unsigned long to, int x, int y, int w, int h) = 0;
+    // The backing picture becomes the zoomed view of `from`: the part whose top-left pixel is
+    // (left, top), each pixel a zoom by zoom block; blocks past its edge in the background.
+    virtual bool zoom_into_base(unsigned long from, int left, int top, int zoom) = 0;
+    // Bytes a pixel of a surface takes, and whether surfaces are held by the X server.
+    virtual int pixel_bytes() const = 0;
+    virtual bool on_server() const = 0;
+};
+// The host of the open workstation.
+GFrameHost &gframe_host();

@@ -26,6 +26,7 @@
 #include "base/string.h"
 #include "base/system.h"
 #include "gks/colors.h"
+#include "gks/gks_mem.h"
 #include "gks/gks_obj.h"
 #include "gks/gks_state.h"
 #include "gks/gks_x11_state.h"
@@ -1772,13 +1773,15 @@ int X11Device::image(const IMAGE &im, int x, int y, int transparent) {
 }
 
 int goverlay_image_color(const IMAGE *image, const char *colour, int x, int y) {
-    if (!image || !is_open())
+    if (!image || !(is_open() || gtype_is_MEM()))
         return -1;
     float rgb[3];
     if (!color_rgb(colour, rgb)) {
         MESS_print(MESS_WARN, "goverlay_image: unknown colour: %s\n", colour);
         return -1;
     }
+    if (gtype_is_MEM())
+        return gmem_overlay_image(image, rgb, x, y);
     return put_image("goverlay_image", *image, x, y, rgb);
 }
 
@@ -1805,6 +1808,8 @@ int gquery_image_file(const char *name, IMAGE *image) {
 }
 
 int gget_image(IMAGE *image) {
+    if (gtype_is_MEM())
+        return gmem_get_image(image);
     auto &s = xs();
     if (!is_open() || !image)
         return -1;

@@ -1,10 +1,11 @@
 // Zoom by pixel replication, and resizing the own window.
 //
 // The zoomed view is computed from an unzoomed source: the frame shown, or for a single
-// picture a copy of the backing pixmap taken at the first zoom (the backing pixmap itself
-// then holds the zoomed view). Replication works on the server's image rows directly, one
-// pass per row: a destination row repeats the previous one whenever both come from the
-// same source row.
+// picture a copy of the backing picture taken at the first zoom (the backing picture itself
+// then holds the zoomed view). The surfaces are the open workstation's (GFrameHost): X11
+// pixmaps, or the memory workstation's pictures. Replication works on the image rows
+// directly, one pass per row: a destination row repeats the previous one whenever both come
+// from the same source row.
 #include <algorithm>
 #include <cstring>
 
@@ -21,7 +22,7 @@ constexpr int kMaxZoom = 1024;
 struct ZoomRec {
     int zoom = 1;
     int zoom_x = 0, zoom_y = 0;
-    Pixmap base_image = 0;
+    unsigned long base_image = 0; // surface of the open workstation
 };
 
 ZoomRec &zst() {
@@ -149,8 +150,8 @@ GPixelRows rows_of(XImage *im) {
 
 int gzoom(int frame, int x, int y, int factor, int flag) {
     auto &z = zst();
-    auto &s = xs();
-    if (!own_window())
+    GFrameHost &host = gframe_host();
+    if (!host.zoomable())
         return 0;
     if (z.zoom == 1 && flag)
         return 0;
@@ -162,64 +163,51 @@ int gzoom(int frame, int x, int y, int factor, int flag) {
         return 0;
     }
     int W = root_width(), H = root_height();
-    Drawable src = 0;
+    unsigned long src = 0;
     if (gget_num_images() > 0)
         src = gget_frame_id(frame);
     if (!src) {
         if (!z.base_image) {
-            z.base_image = new_pixmap(W, H);
+            z.base_image = host.create();
             if (!z.base_image)
                 return 0;
-            XCopyArea(s.dpy, s.base_window, z.base_image, s.root_gc, 0, 0, unsigned(W), unsigned(H),
-                      0, 0);
+            host.copy(host.base(), z.base_image, 0, 0, W, H);
         }
         src = z.base_image;
     }
-    ServerImage got = get_image(src, 0, 0, W, H);
-    ClientImage out = make_image(W, H);
-    if (!got.image || !out.image)
-        return 0;
+    int cx = z.zoom_x, cy = z.zoom_y;
     if (x != -1) {
-        z.zoom_x = int(xZ_p(float(x)));
-        z.zoom_y = int(yZ_p(float(y)));
+        cx = int(xZ_p(float(x)));
+        cy = int(yZ_p(float(y)));
     }
-    z.zoom = std::max(1, int(wanted));
-    int vw = W / z.zoom, vh = H / z.zoom;
-    int left = std::max(0, z.zoom_x - vw / 2), top = std::max(0, z.zoom_y - vh / 2);
+    int zoom = std::max(1, int(wanted));
+    int vw = W / zoom, vh = H / zoom;
+    int left = std::max(0, cx - vw / 2), top = std::max(0, cy - vh / 2);
     if (left + vw > W)
-        left = W - (W + 1) / z.zoom;
+        left = W - (W + 1) / zoom;
     if (top + vh > H)
-        top = H - (H + 1) / z.zoom;
+        top = H - (H + 1) / zoom;
     left = std::max(0, left);
     top = std::max(0, top);
+    if (!host.zoom_into_base(src, left, top, zoom))
+        return 0;
+    z.zoom = zoom;
     z.zoom_x = left + vw / 2;
     z.zoom_y = top + vh / 2;
-    GPixelRows dst = rows_of(out.image);
-    gzoom_replicate(rows_of(got.image), left, top, z.zoom, dst);
-    XPutImage(s.dpy, s.base_window, s.root_gc, out.image, 0, 0, 0, 0, unsigned(W), unsigned(H));
-    // Blocks whose source lies past the picture's edge show the background.
-    long long cw = 1LL * (W - left) * z.zoom, ch = 1LL * (H - top) * z.zoom;
-    XSetForeground(s.dpy, s.root_gc, s.back_colr);
-    if (cw < W)
-        XFillRectangle(s.dpy, s.base_window, s.root_gc, int(cw), 0, unsigned(W - cw), unsigned(H));
-    if (ch < H)
-        XFillRectangle(s.dpy, s.base_window, s.root_gc, 0, int(ch), unsigned(W), unsigned(H - ch));
-    XSetForeground(s.dpy, s.root_gc, s.fore_colr);
     gupdate_window();
     return 0;
 }
 
 int gunzoom() {
     auto &z = zst();
-    auto &s = xs();
-    if (!own_window())
+    GFrameHost &host = gframe_host();
+    if (!host.zoomable())
         return 0;
     z.zoom = 1;
     z.zoom_x = z.zoom_y = 0;
     if (z.base_image) {
-        XCopyArea(s.dpy, z.base_image, s.base_window, s.root_gc, 0, 0, unsigned(root_width()),
-                  unsigned(root_height()), 0, 0);
-        free_pixmap(z.base_image);
+        host.copy(z.base_image, host.base(), 0, 0, root_width(), root_height());
+        host.release(z.base_image);
         z.base_image = 0;
         gupdate_window();
     } else if (gget_num_images() > 0) {
@@ -232,7 +220,8 @@ int greset_zoom() {
     auto &z = zst();
     if (z.zoom < 2 && !z.base_image)
         return 0;
-    free_pixmap(z.base_image);
+    if (z.base_image)
+        gframe_host().release(z.base_image);
     z = ZoomRec{};
     return 0;
 }

@@ -31,9 +31,14 @@
 #include "base/string.h"
 #include "gks/gif.h"
 #include "gks/gks.h"
+#include "gks/gks_x11.h"
 #include "gks/png.h"
 #include "gks/xdump.h"
+#include "map/maptran.h"
 #include "map/region.h"
+#include "plot/plt_labl.h"
+#include "plot/plt_tool.h"
+#include "satformats/pixel_buffer.h"
 
 namespace {
 
@@ -214,6 +219,9 @@ bool read_data_name(FILE *fp, std::string &name) {
 bool read_plain(FILE *fp, const char *name, size_t size, std::vector<uint8_t> &data) {
     constexpr size_t kStep = size_t{1} << 24;
     data.clear();
+    const long at = std::ftell(fp);
+    const size_t left = PIX_bytes_left(fp, at);
+    PIX_reserve(data, std::min(size, left == SIZE_MAX || at < 0 ? kStep : left));
     size_t got = 0;
     while (got < size) {
         data.resize(got + std::min(kStep, size - got));
@@ -616,10 +624,28 @@ int IMG_write(const char *name, const IMAGE *image, int compress) {
     return 1;
 }
 
-// The window grab belongs to the X11 workstation, which this build does not have yet.
+// The picture of the drawing target as a native file. When the plot fills (nearly) the
+// whole window the current map domain places it, its cell size scaled to the picture's
+// size; the plot's labels name it.
 int IMG_dump(const char *name) {
-    MESS_print(MESS_WARN, "IMG_dump: %s: no window picture to dump yet\n", name);
-    return 0;
+    IMAGE im;
+    if (gget_image(&im) != 0)
+        return 0;
+    DOMAIN dom;
+    MAP_get_domain(&dom);
+    if (PLT_get_view_offset() <= 0.7f) {
+        if (dom.nx != im.nx && dom.nx > 1 && dom.ny > 1 && im.nx > 1 && im.ny > 1) {
+            dom.dx *= float(dom.nx - 1) / float(im.nx - 1);
+            dom.dy *= float(dom.ny - 1) / float(im.ny - 1);
+            dom.nx = im.nx;
+            dom.ny = im.ny;
+        }
+        im.domain = dom;
+    }
+    IMG_set_info(&im, std::string(PLT_get_label(PLT_UP_LEFT, 0)) + " [" +
+                          PLT_get_label(PLT_LOW_RIGHT, 0) + "]");
+    IMG_set_label(&im, PLT_get_label(PLT_UP_RIGHT, 0));
+    return IMG_write(name, &im, 0) == 1 ? 1 : 0;
 }
 
 int IMG_read(const char *name, IMAGE *image, int mode) {

@@ -8,9 +8,13 @@
 // lcor + i * lres is pixel row i, the same mapping the zoom hands back to the navigation.
 //
 // A remap holds two projections side by side: the output domain's, to untransform
-// plot points, and the image's own, to place latitude-longitude points in its grid.
-// The points of a row are navigated in batches: all untransforms, then all
-// placements.
+// plot points, and the image's own, to place latitude-longitude points in its grid (or
+// the satellite navigation instead of the latter). By default the positions are those
+// of the row segments (navigated at every step-th column of each row, linear in
+// between) or, with a step of 0, of every pixel, sampled in floating point. With an
+// error bound in the context the navigation grid (sat_navgrid.h) makes them instead,
+// and the fixed-point kernel (sat_kernel.h) samples them. Either table of positions is
+// kept for the next remap of a loop; the rows are shared among the remap's threads.
 
 #include "sat/sat_geom.h"
 
@@ -18,6 +22,11 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <new>
+#include <type_traits>
 #include <vector>
 
 #include "base/mess.h"
@@ -25,7 +34,11 @@
 #include "base/resrc.h"
 #include "gks/gks.h"
 #include "map/maptran.h"
+#include "sat/sat_kernel.h"
+#include "sat/sat_navgrid.h"
+#include "sat/sat_pool.h"
 #include "sat/sat_tool.h"
+#include "satformats/pixel_buffer.h"
 #include "satformats/sat_tran.h"
 
 namespace {
@@ -86,25 +99,24 @@ bool source_pixels(const IMAGE &image, const char *caller, Pixels *px) {
 
 // Cut-off classes of the plot parameters: neighbours of different classes are not
 // averaged.
-struct CutClasses {
-    int base = 0;
-    int numcut = 0; // 0: no classes
-    int bound[5] = {0, 0, 0, 0, 0};
-};
-
-CutClasses cut_classes(const SAT_PARAMS &p) {
-    CutClasses c;
-    c.base = p.cutbase;
+remap::Cutoffs cut_classes(const SAT_PARAMS &p) {
+    constexpr int kLimit = 1 << 20; // far outside 0..255; keeps the kernel's sums exact
+    remap::Cutoffs c;
+    c.base = std::clamp(p.cutbase, -kLimit, kLimit);
     c.numcut = std::clamp(p.numcut, 0, 3);
     for (int k = 0; k < 5; ++k)
-        c.bound[k] = p.cutoff[k];
+        c.bound[k] = std::clamp(p.cutoff[k], -kLimit, kLimit);
     return c;
 }
 
-// The value at (row, col) of an image: 0 off the image; otherwise the four
-// neighbours weighted bilinearly (pix_ave) or the nearest one, never mixing
-// neighbours of different cut-off classes.
-uint8_t sample(const Pixels &px, float row, float col, bool pix_ave, const CutClasses &cut) {
+// The value at (row, col) of an image, from positions as floats: 0 off the image;
+// otherwise the four neighbours weighted bilinearly (pix_ave) or the nearest one, never
+// mixing neighbours of different cut-off classes. The row-segment and exact modes
+// sample here, the navigation grid through the fixed-point kernel. Instantiated with and
+// without classes, so that the usual case carries none of their code.
+template <bool kClasses>
+inline uint8_t sample(const Pixels &px, float row, float col, bool pix_ave,
+                      const remap::Cutoffs &cut) {
     // The negated test also rejects NaN positions.
     if (!(row >= 0.0f && col >= 0.0f && row <= float(px.height - 1) && col <= float(px.width - 1)))
         return 0;
@@ -119,7 +131,7 @@ uint8_t sample(const Pixels &px, float row, float col, bool pix_ave, const CutCl
 
     bool mixed = false;
     int remembered = -1;
-    if (cut.numcut >= 1) {
+    if (kClasses && cut.numcut >= 1) {
         bool partial = false;
         for (int k = 0; k <= cut.numcut; ++k) {
             const int lo = cut.bound[k], hi = cut.bound[k + 1];
@@ -158,20 +170,89 @@ bool has_navigation(const AREA_NAVIGATION *nav) {
     return nav && nav->type != AREA_NAV_NONE;
 }
 
-// Remap state: the two domains and how a latitude-longitude point finds its
-// place in the image.
-class Remapper {
+// Whether a domain can place latitude-longitude points in its grid.
+bool domain_usable(const DOMAIN &d) {
+    return is_map_proj(d.proj) && usable_step(d.dx) && usable_step(d.dy) && !is_missing(d.clat) &&
+           !is_missing(d.clon) && d.nx > 0 && d.ny > 0;
+}
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// The navigation of an output grid point: untransformed in the output domain, held to
+// the longitude limits, then placed in the image through the satellite navigation or
+// the image's own domain. Only const calls on values: several threads share it.
+class PointLocator final : public remap::Locator {
   public:
-    Remapper(const IMAGE &image, const DOMAIN &out, const Pixels &px, const SAT_PARAMS &p,
-             const AREA_NAVIGATION *nav)
-        : out_(out), px_(px), pix_ave_(p.pix_ave != 0), cut_(cut_classes(p)), min_lon_(p.min_lon),
-          max_lon_(p.max_lon), out_proj_(out), nav_(nav) {
-        // With no satellite navigation installed, "tran_sat" falls back to the
-        // image's own domain rather than to a navigation that places nothing.
-        use_area_ = p.tran_sat != 0 && has_navigation(nav);
-        img_ok_ = domain_usable(image.domain);
+    PointLocator(const DOMAIN &out, const DOMAIN &image_domain, const SAT_PARAMS &p,
+                 const AREA_NAVIGATION *nav, bool use_area)
+        : out_(out), out_proj_(out), nav_(nav), use_area_(use_area), min_lon_(p.min_lon),
+          max_lon_(p.max_lon) {
+        img_ok_ = domain_usable(image_domain);
         if (img_ok_)
-            img_proj_ = MapProjection(image.domain);
+            img_proj_ = MapProjection(image_domain);
+        float lim[4];
+        out_proj_.limits(lim);
+        xmin_ = lim[0];
+        xmax_ = lim[1];
+        ymax_ = lim[3];
+    }
+
+    void locate(int m, int r, double *row, double *col) const override {
+        *row = *col = kNaN;
+        // The last column is the domain's edge itself.
+        const float x = m == out_.nx - 1 ? xmax_ : xmin_ + float(m) * out_.dx;
+        const float y = ymax_ - float(r) * out_.dy;
+        float lat = MISSING_F, lon = MISSING_F;
+        out_proj_.untran(&lat, &lon, x, y);
+        if (is_missing(lat) || is_missing(lon))
+            return;
+        if (!is_missing(min_lon_) && lon < min_lon_ && out_.clon - lon < 180.0f)
+            return;
+        if (!is_missing(max_lon_) && lon > max_lon_ && lon - out_.clon < 180.0f)
+            return;
+        if (use_area_) {
+            float line = MISSING_F, elem = MISSING_F;
+            if (nav_->tran(2, &lat, &lon, &line, &elem) != 0 || is_missing(line) ||
+                is_missing(elem))
+                return;
+            nav_->line_elem(2, &line, &elem, &line, &elem);
+            *row = double(line) - 1.0;
+            *col = double(elem) - 1.0;
+            return;
+        }
+        if (!img_ok_)
+            return;
+        float px = MISSING_F, py = MISSING_F, gx = MISSING_F, gy = MISSING_F;
+        img_proj_.tran(&px, &py, lat, lon);
+        if (is_missing(px))
+            return;
+        img_proj_.grid_untran(&gx, &gy, px, py);
+        if (is_missing(gx))
+            return;
+        *row = gy;
+        *col = gx;
+    }
+
+  private:
+    DOMAIN out_;
+    MapProjection out_proj_, img_proj_;
+    const AREA_NAVIGATION *nav_;
+    bool use_area_, img_ok_ = false;
+    float min_lon_, max_lon_;
+    float xmin_ = 0, xmax_ = 0, ymax_ = 0;
+};
+
+// The row-segment and exact modes: the image position of every pixel of an output
+// row, as floats. Holds buffers for one row: one per thread.
+class RowNavigator {
+  public:
+    RowNavigator(const DOMAIN &out, const DOMAIN &image_domain, const SAT_PARAMS &p,
+                 const AREA_NAVIGATION *nav, bool use_area)
+        : out_(out), min_lon_(p.min_lon), max_lon_(p.max_lon), out_proj_(out), nav_(nav),
+          use_area_(use_area) {
+        img_ok_ = domain_usable(image_domain);
+        if (img_ok_)
+            img_proj_ = MapProjection(image_domain);
         float lim[4];
         out_proj_.limits(lim);
         xmin_ = lim[0];
@@ -189,28 +270,22 @@ class Remapper {
         node_col_.reserve(n);
     }
 
-    // Whether a domain can place latitude-longitude points in its grid.
-    static bool domain_usable(const DOMAIN &d) {
-        return is_map_proj(d.proj) && usable_step(d.dx) && usable_step(d.dy) &&
-               !is_missing(d.clat) && !is_missing(d.clon) && d.nx > 0 && d.ny > 0;
-    }
-
     // Exact mode: every pixel through the image's own domain.
-    void exact_row(int r, uint8_t *out) {
+    void exact_row(int r, float *prow, float *pcol) {
         const float y = ymax_ - float(r) * out_.dy;
         const int nx = out_.nx;
         for (int m = 0; m < nx; ++m)
             xs_[m] = xmin_ + float(m) * out_.dx;
         untransform(nx, y);
         place_in_domain(nx);
-        for (int m = 0; m < nx; ++m)
-            out[m] = sample(px_, rows_[m], cols_[m], pix_ave_, cut_);
+        std::copy_n(rows_.begin(), nx, prow);
+        std::copy_n(cols_.begin(), nx, pcol);
     }
 
     // Interpolated mode: exact navigation at the segment ends 0, step, 2 step ...
     // and at xmax, linear in between; pixels of segments with an invalid end are
     // navigated one by one.
-    void interpolated_row(int r, int step, uint8_t *out) {
+    void interpolated_row(int r, int step, float *prow, float *pcol) {
         const float y = ymax_ - float(r) * out_.dy;
         const int nx = out_.nx;
         // Any positive step is valid: counted so that a step near INT_MAX cannot overflow.
@@ -245,9 +320,8 @@ class Remapper {
                     continue;
                 }
                 const float t = len > 0 ? float(m - m0) / len : 0.0f;
-                const float row = node_row_[s] + t * (node_row_[s + 1] - node_row_[s]);
-                const float col = node_cl_[s] + t * (node_cl_[s + 1] - node_cl_[s]);
-                out[m] = sample(px_, row, col, pix_ave_, cut_);
+                prow[m] = node_row_[s] + t * (node_row_[s + 1] - node_row_[s]);
+                pcol[m] = node_cl_[s] + t * (node_cl_[s + 1] - node_cl_[s]);
             }
         }
         if (own == 0)
@@ -255,8 +329,10 @@ class Remapper {
         for (int k = 0; k < own; ++k)
             xs_[k] = xmin_ + float(own_[k]) * out_.dx;
         navigate(own, y);
-        for (int k = 0; k < own; ++k)
-            out[own_[k]] = sample(px_, rows_[k], cols_[k], pix_ave_, cut_);
+        for (int k = 0; k < own; ++k) {
+            prow[own_[k]] = rows_[k];
+            pcol[own_[k]] = cols_[k];
+        }
     }
 
   private:
@@ -319,9 +395,6 @@ class Remapper {
     }
 
     DOMAIN out_;
-    Pixels px_;
-    bool pix_ave_;
-    CutClasses cut_;
     float min_lon_, max_lon_;
     MapProjection out_proj_, img_proj_;
     const AREA_NAVIGATION *nav_;
@@ -357,6 +430,228 @@ bool area_to_position(const AREA_NAVIGATION &nav, float lat, float lon, float *r
     *row = line - 1.0f;
     *col = elem - 1.0f;
     return std::isfinite(*row) && std::isfinite(*col);
+}
+
+// Largest error bound the "remap_error" resource gives (source pixels).
+constexpr float kMaxRemapError = 16.0f;
+
+// Rows of the row-segment and exact modes handed to a thread at a time.
+constexpr int kExactRows = 8;
+
+// What a remap table depends on besides the code: compared field by field (domains)
+// or byte by byte (the navigation, a plain value; bytes that differ only ever cost a
+// new table).
+struct TableKey {
+    DOMAIN out;
+    bool use_area = false;
+    AREA_NAVIGATION nav;
+    DOMAIN image;
+    int step = 0;
+    float min_lon = 0, max_lon = 0, bound = 0;
+};
+static_assert(std::is_trivially_copyable_v<AREA_NAVIGATION>);
+
+bool same_domain(const DOMAIN &a, const DOMAIN &b) {
+    return a.proj == b.proj && std::equal(a.param, a.param + 7, b.param) && a.clat == b.clat &&
+           a.clon == b.clon && a.dx == b.dx && a.dy == b.dy && a.nx == b.nx && a.ny == b.ny &&
+           a.ellipsoid == b.ellipsoid;
+}
+
+bool same_key(const TableKey &a, const TableKey &b) {
+    if (!same_domain(a.out, b.out) || a.use_area != b.use_area || a.step != b.step ||
+        a.bound != b.bound)
+        return false;
+    // Missing limits are one value; anything else compares as numbers.
+    if (std::memcmp(&a.min_lon, &b.min_lon, sizeof a.min_lon) != 0 ||
+        std::memcmp(&a.max_lon, &b.max_lon, sizeof a.max_lon) != 0)
+        return false;
+    if (a.use_area)
+        return std::memcmp(&a.nav, &b.nav, sizeof a.nav) == 0;
+    return same_domain(a.image, b.image);
+}
+
+} // namespace
+
+struct SAT_REMAP_CACHE {
+    bool valid = false;
+    TableKey key;
+    // The row-segment table is kept from the second remap of the same key on: a single
+    // picture does not pay for it.
+    bool seen = false;
+    TableKey seen_key;
+    remap::Table table;            // navigation grid
+    std::vector<float> rows, cols; // row-segment and exact modes: every pixel
+    SAT_REMAP_STATS stats;
+};
+
+namespace {
+
+struct GeomState {
+    SAT_REMAP_CACHE cache;
+};
+
+GeomState &st() {
+    static GeomState s;
+    return s;
+}
+
+// Cut-off classes as the float sampler takes them: unclamped.
+remap::Cutoffs raw_classes(const SAT_PARAMS &p) {
+    remap::Cutoffs c;
+    c.base = p.cutbase;
+    c.numcut = std::clamp(p.numcut, 0, 3);
+    for (int k = 0; k < 5; ++k)
+        c.bound[k] = p.cutoff[k];
+    return c;
+}
+
+TableKey table_key(const SAT_GEOM &g, const IMAGE &image, const DOMAIN &out, bool use_area) {
+    const SAT_PARAMS &p = *g.params;
+    TableKey key;
+    key.out = out;
+    key.use_area = use_area;
+    if (use_area)
+        std::memcpy(static_cast<void *>(&key.nav), g.nav, sizeof key.nav);
+    else
+        key.image = image.domain;
+    key.step = std::max(p.remap_inc, 0);
+    key.min_lon = p.min_lon;
+    key.max_lon = p.max_lon;
+    key.bound = p.remap_inc > 0 ? std::max(g.max_error, 0.0f) : 0.0f;
+    return key;
+}
+
+// Drops the kept table (before a new one is made, so that two are never held).
+void drop_table(SAT_REMAP_CACHE *cache) {
+    cache->valid = false;
+    cache->table = remap::Table{};
+    cache->rows = std::vector<float>{};
+    cache->cols = std::vector<float>{};
+    cache->stats.bytes = 0;
+}
+
+// Row-segment and exact modes: positions of every pixel as floats, navigated row by
+// row, sampled by the float sampler; kept whole when the table fits the cache.
+void remap_by_rows(const SAT_GEOM &g, const IMAGE &image, const Pixels &px, const DOMAIN &out,
+                   bool use_area, const TableKey &key, uint8_t *data) {
+    const SAT_PARAMS &p = *g.params;
+    const int threads = std::clamp(g.threads, 1, SAT_MAX_THREADS);
+    const bool pix_ave = p.pix_ave != 0;
+    const remap::Cutoffs cut = raw_classes(p);
+    const size_t nx = size_t(out.nx), n = nx * size_t(out.ny);
+    const int pieces = (out.ny + kExactRows - 1) / kExactRows;
+    SAT_REMAP_CACHE *cache = g.cache;
+    // Rows [r0, r1) from positions starting at their first pixel.
+    auto sample_rows = [&](const float *rows, const float *cols, int r0, int r1) {
+        uint8_t *o = data + size_t(r0) * nx;
+        const size_t n = size_t(r1 - r0) * nx;
+        if (cut.numcut >= 1) {
+            for (size_t k = 0; k < n; ++k)
+                o[k] = sample<true>(px, rows[k], cols[k], pix_ave, cut);
+        } else {
+            for (size_t k = 0; k < n; ++k)
+                o[k] = sample<false>(px, rows[k], cols[k], pix_ave, cut);
+        }
+    };
+    if (cache && cache->valid && same_key(cache->key, key) && cache->rows.size() == n) {
+        ++cache->stats.reused;
+        SAT_parallel_for(threads, pieces, [&](int piece) {
+            const int r0 = piece * kExactRows, r1 = std::min(out.ny, r0 + kExactRows);
+            const size_t at = size_t(r0) * nx;
+            sample_rows(cache->rows.data() + at, cache->cols.data() + at, r0, r1);
+        });
+        return;
+    }
+    bool keep = false;
+    if (cache) {
+        drop_table(cache);
+        keep = cache->seen && same_key(cache->seen_key, key) &&
+               n * 2 * sizeof(float) <= SAT_REMAP_CACHE_MAX;
+        cache->seen = true;
+        cache->seen_key = key;
+    }
+    std::vector<float> rows, cols;
+    if (keep) {
+        PIX_reserve(rows, n);
+        PIX_reserve(cols, n);
+        rows.resize(n);
+        cols.resize(n);
+    }
+    SAT_parallel_for(threads, pieces, [&](int piece) {
+        const int r0 = piece * kExactRows, r1 = std::min(out.ny, r0 + kExactRows);
+        RowNavigator nav(out, image.domain, p, g.nav, use_area);
+        std::vector<float> own_rows, own_cols; // this piece's positions alone
+        float *pr = nullptr, *pc = nullptr;
+        if (keep) {
+            pr = rows.data() + size_t(r0) * nx;
+            pc = cols.data() + size_t(r0) * nx;
+        } else {
+            own_rows.resize(size_t(r1 - r0) * nx);
+            own_cols.resize(size_t(r1 - r0) * nx);
+            pr = own_rows.data();
+            pc = own_cols.data();
+        }
+        for (int r = r0; r < r1; ++r) {
+            float *rr = pr + size_t(r - r0) * nx, *rc = pc + size_t(r - r0) * nx;
+            if (p.remap_inc > 0)
+                nav.interpolated_row(r, p.remap_inc, rr, rc);
+            else
+                nav.exact_row(r, rr, rc);
+        }
+        sample_rows(pr, pc, r0, r1);
+    });
+    if (keep) {
+        ++cache->stats.made;
+        cache->stats.navigations = 0;
+        cache->key = key;
+        cache->rows = std::move(rows);
+        cache->cols = std::move(cols);
+        cache->valid = true;
+        cache->stats.bytes = n * 2 * sizeof(float);
+    }
+}
+
+// Navigation grid: source positions interpolated within the context's error bound,
+// sampled by the fixed-point kernel.
+void remap_by_grid(const SAT_GEOM &g, const IMAGE &image, const Pixels &px, const DOMAIN &out,
+                   bool use_area, const TableKey &key, uint8_t *data) {
+    const SAT_PARAMS &p = *g.params;
+    const PointLocator loc(out, image.domain, p, g.nav, use_area);
+    const remap::Sampler sampler(remap::Source{px.data, px.width, px.height, px.stride},
+                                 p.pix_ave != 0, cut_classes(p));
+    const int threads = std::clamp(g.threads, 1, SAT_MAX_THREADS);
+    SAT_REMAP_CACHE *cache = g.cache;
+    remap::Table made;
+    const remap::Table *table = nullptr;
+    if (cache && cache->valid && same_key(cache->key, key) && !cache->table.bands.empty()) {
+        table = &cache->table;
+        ++cache->stats.reused;
+    } else {
+        if (cache)
+            drop_table(cache);
+        made = remap::build_table(loc, out.nx, out.ny, p.remap_inc, double(g.max_error), threads);
+        table = &made;
+    }
+    SAT_parallel_for(threads, int(table->bands.size()),
+                     [&](int b) { remap::sample_band(*table, size_t(b), sampler, data); });
+    if (cache && table == &made && made.bytes() <= SAT_REMAP_CACHE_MAX) {
+        ++cache->stats.made;
+        cache->stats.navigations = made.navigations;
+        cache->key = key;
+        cache->table = std::move(made);
+        cache->valid = true;
+        cache->stats.bytes = cache->table.bytes();
+    }
+}
+
+// The remap proper: every output pixel of out (nx x ny bytes at data).
+void remap_pixels(const SAT_GEOM &g, const IMAGE &image, const Pixels &px, const DOMAIN &out,
+                  bool use_area, uint8_t *data) {
+    const TableKey key = table_key(g, image, out, use_area);
+    if (g.params->remap_inc > 0 && g.max_error > 0.0f)
+        remap_by_grid(g, image, px, out, use_area, key, data);
+    else
+        remap_by_rows(g, image, px, out, use_area, key, data);
 }
 
 } // namespace
@@ -395,7 +690,32 @@ SAT_GEOM SAT_geom_context() {
     g.params = &SAT_params();
     SAT_window_size(&g.width, &g.height);
     g.nav = &AREA_navigation();
+    g.threads = SAT_thread_count();
+    g.max_error = SAT_remap_error();
+    g.cache = &st().cache;
     return g;
+}
+
+float SAT_remap_error() {
+    const char *v = RES_get("remap_error");
+    if (!v || !*v)
+        return 0.0f;
+    char *end = nullptr;
+    const float e = std::strtof(v, &end);
+    return end != v && std::isfinite(e) && e > 0.0f ? std::min(e, kMaxRemapError) : 0.0f;
+}
+
+SAT_REMAP_CACHE *SAT_remap_cache() {
+    return &st().cache;
+}
+
+SAT_REMAP_STATS SAT_remap_cache_stats(const SAT_REMAP_CACHE *cache) {
+    return cache ? cache->stats : SAT_REMAP_STATS{};
+}
+
+void SAT_geom_reset_state() {
+    st() = GeomState{};
+    SAT_pool_reset_state();
 }
 
 int SAT_domain_image(DOMAIN *domain) {
@@ -453,20 +773,18 @@ int SAT_remap_image(const SAT_GEOM &g, IMAGE *image, const DOMAIN *domain) {
     if (is_missing(out.param[1]))
         out.param[1] = out.clon;
     const SAT_PARAMS &p = *g.params;
-    std::vector<uint8_t> data(size_t(out.nx) * size_t(out.ny), 0);
-    // Without the navigation and without a usable domain of its own, the image cannot
-    // be placed: the output stays black.
-    const bool placeable = (p.tran_sat != 0 && p.remap_inc > 0 && has_navigation(g.nav)) ||
-                           Remapper::domain_usable(image->domain);
-    if (placeable) {
-        Remapper remap(*image, out, px, p, g.nav);
-        for (int r = 0; r < out.ny; ++r) {
-            uint8_t *row = data.data() + size_t(r) * size_t(out.nx);
-            if (p.remap_inc <= 0)
-                remap.exact_row(r, row);
-            else
-                remap.interpolated_row(r, p.remap_inc, row);
-        }
+    std::vector<uint8_t> data;
+    try {
+        PIX_reserve(data, size_t(out.nx) * size_t(out.ny));
+        data.resize(size_t(out.nx) * size_t(out.ny));
+        // Without the navigation and without a usable domain of its own, the image
+        // cannot be placed: the output stays black.
+        const bool use_area = p.tran_sat != 0 && p.remap_inc > 0 && has_navigation(g.nav);
+        if (use_area || domain_usable(image->domain))
+            remap_pixels(g, *image, px, out, use_area, data.data());
+    } catch (const std::bad_alloc &) {
+        MESS_print(MESS_WARN, "SAT_remap_image: no memory for a %dx%d remap\n", out.nx, out.ny);
+        return 0;
     }
     // The output domain stays current, as after a plain MAP_domain of it.
     MAP_domain(&out);

@@ -8,6 +8,7 @@
 #include "base/resrc.h"
 #include "base/system.h"
 #include "map/region.h"
+#include "sat/img_io.h"
 #include "sat/sat_tool.h"
 
 int main(int argc, char **argv) {
@@ -15,6 +16,7 @@ int main(int argc, char **argv) {
     const int *positional = SAT_positional_options();
 
     RES_init(argc, argv, keyed, positional);
+    IMG_register_io();
     if (FLAG_help()) {
         std::string prog = RES_get_progname();
         MESS_print(MESS_PRINT, "%s: This program plots satellite data\n", prog.c_str());

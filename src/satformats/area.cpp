@@ -26,6 +26,7 @@
 #include "base/date.h"
 #include "base/mess.h"
 #include "satformats/area_domain.h"
+#include "satformats/pixel_buffer.h"
 #include "satformats/sat_reader.h"
 #include "satformats/sat_tran.h"
 
@@ -238,9 +239,13 @@ int decode_plain_lines(ByteCursor &in, AREA &a, int lines, int elems, int bytes,
     const int shift = st().bit_shift;
     const size_t width = static_cast<size_t>(elems);
     if (bytes == 1 && prefix == 0) {
-        // One block read in large steps, the bytes as they are.
+        // One block read in large steps, the bytes as they are, into room for all the
+        // file holds of them.
         constexpr size_t kStep = size_t{1} << 24;
         const size_t total = width * static_cast<size_t>(lines);
+        const int64_t left = in.size() - in.pos();
+        PIX_reserve(a.data, in.size() < 0 ? std::min(total, kStep)
+                                          : std::min(total, size_t(std::max<int64_t>(left, 0))));
         size_t got = 0;
         while (got < total) {
             a.data.resize(got + std::min(kStep, total - got));

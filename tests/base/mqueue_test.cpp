@@ -29,8 +29,8 @@ using testsupport::Capture;
     throw status;
 }
 
-// The program's options: 49 keyed ones and the positional file names.
-constexpr size_t kOptions = 50;
+// The program's options: 51 keyed ones and the positional file names.
+constexpr size_t kOptions = 52;
 
 class LoopLinkTest : public ::testing::TestWithParam<bool> {
   protected:

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <memory>
 #include <numeric>
+#include <random>
 #include <tuple>
 
 #include "base/files.h"
@@ -16,6 +17,8 @@
 #include "gks/gks_device.h"
 #include "map/maptran.h"
 #include "sat/sat_geom.h"
+#include "sat/sat_kernel.h"
+#include "sat/sat_navgrid.h"
 #include "sat/sat_tool.h"
 #include "satformats/gvar.h"
 #include "satformats/sat_read.h"
@@ -41,6 +44,7 @@ class SatGeom : public ::testing::Test {
         GVAR_reset_state();
         SAT_read_reset_state();
         SAT_reset_state();
+        SAT_geom_reset_state();
     }
 };
 
@@ -484,3 +488,178 @@ TEST_F(SatGeom, ImageSetupDomainParametersAndOffset) {
 }
 
 } // namespace
+
+namespace {
+
+// Exact navigation of output grid point (m, r) of a polar stereographic domain: through
+// the GVAR navigation (pixel coordinates from 1) or the image's own domain.
+class ExactLocator final : public remap::Locator {
+  public:
+    ExactLocator(const DOMAIN &out, const DOMAIN *image) : out_(out), proj_(out) {
+        if (image)
+            img_ = MapProjection(*image);
+        use_nav_ = image == nullptr;
+        proj_.limits(lim_);
+    }
+    void locate(int m, int r, double *row, double *col) const override {
+        *row = *col = NAN;
+        const float x = m == out_.nx - 1 ? lim_[1] : lim_[0] + float(m) * out_.dx;
+        float lat = kMiss, lon = kMiss, a = kMiss, b = kMiss;
+        proj_.untran(&lat, &lon, x, lim_[3] - float(r) * out_.dy);
+        if (lat == kMiss)
+            return;
+        if (use_nav_) {
+            if (AREA_navigation().tran(2, &lat, &lon, &a, &b) != 0 || a == kMiss)
+                return;
+            AREA_navigation().line_elem(2, &a, &b, &a, &b);
+            *row = a - 1.0;
+            *col = b - 1.0;
+        } else if (img_.tran(&a, &b, lat, lon), a != kMiss) {
+            float gx = kMiss, gy = kMiss;
+            img_.grid_untran(&gx, &gy, a, b);
+            if (gx != kMiss) {
+                *row = gy;
+                *col = gx;
+            }
+        }
+    }
+
+  private:
+    DOMAIN out_;
+    MapProjection proj_, img_;
+    bool use_nav_ = false;
+    float lim_[4] = {};
+};
+
+} // namespace
+
+// The navigation grid against exact navigation of every output pixel: a polar domain
+// over a latitude-longitude image (strongly curved rows near the pole) and the GVAR
+// sector seen from a polar domain whose corners lie off the earth disc.
+TEST_F(SatGeom, NavigationGridWithinItsBound) {
+    const DOMAIN ll = ll_domain(70, 0, 0.1f, 0.1f, 3600, 400);
+    const Stereo polar{-105, 85, 0.05, 640, 400};
+    struct Case {
+        const char *what;
+        DOMAIN out;
+        const DOMAIN *image;
+    } cases[] = {{"latitude-longitude", polar.domain(), &ll}};
+    std::vector<Case> all(std::begin(cases), std::end(cases));
+    IMAGE gvar;
+    // 60 N 80 W at 40 km spacing: the disc's limb crosses the output.
+    const Stereo disc{-75, 45, 0.4, 700, 500};
+    if (read_gvar(&gvar))
+        all.push_back({"GVAR", disc.domain(), nullptr});
+    for (const Case &c : all) {
+        const ExactLocator loc(c.out, c.image);
+        for (int step : {20, 64}) {
+            const remap::Table t =
+                remap::build_table(loc, c.out.nx, c.out.ny, step, SAT_REMAP_MAX_ERROR, 2);
+            const remap::TableCheck check = remap::check_table(t, loc);
+            EXPECT_LE(check.max_error, SAT_REMAP_MAX_ERROR) << c.what << " step " << step;
+            EXPECT_EQ(check.disagree, 0) << c.what << " step " << step;
+            EXPECT_GT(check.shown, c.out.nx * c.out.ny / 4) << c.what;
+        }
+    }
+}
+
+// The fixed-point kernel gives the floating-point formula truncated, at any position it
+// can hold (fractions of 1/65536), including neighbours past the last row and column.
+TEST_F(SatGeom, FixedPointKernelTruncatesLikeTheFormula) {
+    std::mt19937 gen(7);
+    std::vector<uint8_t> px(37 * 23);
+    for (auto &v : px)
+        v = uint8_t(gen());
+    const remap::Sampler s(remap::Source{px.data(), 37, 23, 37}, true, remap::Cutoffs{});
+    std::uniform_int_distribution<int64_t> pos(-1000, 37 * 65536 + 1000);
+    for (int k = 0; k < 20000; ++k) {
+        const int64_t fr = pos(gen) % (23 * 65536), fc = pos(gen);
+        const double row = double(fr) / 65536, col = double(fc) / 65536;
+        int want = 0;
+        if (row >= 0 && col >= 0 && row <= 22 && col <= 36) {
+            const int i = int(row), j = int(col), i1 = std::min(i + 1, 22),
+                      j1 = std::min(j + 1, 36);
+            const double a = row - i, b = col - j;
+            want = int((1 - a) * (1 - b) * px[i * 37 + j] + (1 - a) * b * px[i * 37 + j1] +
+                       a * (1 - b) * px[i1 * 37 + j] + a * b * px[i1 * 37 + j1]);
+        }
+        ASSERT_EQ(s.at(fr, fc), want) << row << " " << col;
+    }
+}
+
+// The same output whatever the number of threads, in the row-segment, exact and grid
+// modes; the kept table is used again while nothing that places pixels changes.
+TEST_F(SatGeom, ThreadsAndTheKeptTable) {
+    const IMAGE src = image_of(3600, 400, ll_domain(70, 0, 0.1f, 0.1f, 3600, 400));
+    const Stereo ps{-105, 85, 0.05, 333, 211};
+    DOMAIN out = ps.domain();
+    SAT_params().pix_ave = 1;
+    auto run = [&](int threads, float bound, SAT_REMAP_CACHE *cache, const DOMAIN &d) {
+        SAT_GEOM g = SAT_geom_context();
+        g.threads = threads;
+        g.max_error = bound;
+        g.cache = cache;
+        IMAGE im = src;
+        EXPECT_EQ(SAT_remap_image(g, &im, &d), 1);
+        return im.data;
+    };
+    for (int step : {0, 20}) {
+        SAT_params().remap_inc = step;
+        for (float bound : {0.0f, SAT_REMAP_MAX_ERROR}) {
+            const std::vector<uint8_t> one = run(1, bound, nullptr, out);
+            for (int threads : {2, 4})
+                EXPECT_EQ(run(threads, bound, nullptr, out), one)
+                    << "step " << step << " bound " << bound << " threads " << threads;
+        }
+    }
+
+    // The resources: "threads" 1 is the calling thread alone; "remap_error" above 0
+    // asks for the grid.
+    RES_put("threads", "1");
+    RES_put("remap_error", "0.125");
+    EXPECT_EQ(std::pair(SAT_geom_context().threads, SAT_geom_context().max_error),
+              std::pair(1, 0.125f));
+    RES_put("threads", "none");
+    RES_put("remap_error", "-1");
+    EXPECT_EQ(std::pair(SAT_geom_context().threads >= 1, SAT_geom_context().max_error),
+              std::pair(true, 0.0f));
+
+    SAT_geom_reset_state();
+    SAT_REMAP_CACHE *cache = SAT_remap_cache();
+    SAT_params().remap_inc = 20;
+    const std::vector<uint8_t> fresh = run(2, 0, nullptr, out);
+    // Kept from the second remap on, used from the third.
+    for (int k = 0; k < 3; ++k)
+        EXPECT_EQ(run(2 - k % 2, 0, cache, out), fresh);
+    SAT_REMAP_STATS st = SAT_remap_cache_stats(cache);
+    EXPECT_EQ(std::tuple(st.made, st.reused), std::tuple(1, 1));
+    EXPECT_GT(st.bytes, 0u);
+    // Any change that moves pixels drops it: the domain, the step, the bound.
+    DOMAIN moved = out;
+    moved.clat += 0.5f;
+    EXPECT_EQ(run(1, 0, cache, moved), run(1, 0, nullptr, moved));
+    SAT_params().remap_inc = 7;
+    EXPECT_EQ(run(1, 0, cache, out), run(1, 0, nullptr, out));
+    EXPECT_EQ(run(1, SAT_REMAP_MAX_ERROR, cache, out), run(1, SAT_REMAP_MAX_ERROR, nullptr, out));
+    st = SAT_remap_cache_stats(cache);
+    EXPECT_EQ(std::tuple(st.made, st.reused), std::tuple(2, 1)); // the grid's
+
+    // A moved navigation (another sector of the scan) too.
+    IMAGE gvar;
+    if (!read_gvar(&gvar))
+        return;
+    const DOMAIN d = ll_domain(25, -80, 0.05f, 0.05f, 300, 200);
+    auto through_nav = [&](SAT_REMAP_CACHE *c) {
+        SAT_GEOM g = SAT_geom_context();
+        g.cache = c;
+        IMAGE im = gvar;
+        EXPECT_EQ(SAT_remap_image(g, &im, &d), 1);
+        return im.data;
+    };
+    through_nav(cache);
+    through_nav(cache);
+    AREA_navigation().lcor += 3;
+    EXPECT_EQ(through_nav(cache), through_nav(nullptr));
+    st = SAT_remap_cache_stats(cache);
+    EXPECT_EQ(std::tuple(st.made, st.reused), std::tuple(3, 1));
+}
