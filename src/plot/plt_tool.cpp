@@ -14,10 +14,12 @@
 #include "base/resrc.h"
 #include "base/string.h"
 #include "base/system.h"
+#include "gks/colors.h"
 #include "gks/gif.h"
 #include "gks/gks.h"
 #include "gks/gks_evnt.h"
 #include "gks/gks_loop.h"
+#include "gks/gks_mem.h"
 #include "gks/gks_x11.h"
 #include "gks/gph.h"
 #include "gks/png.h"
@@ -76,11 +78,21 @@ bool wants_window() {
 }
 
 // ---- memory workstation fallback ------------------------------------------------------
-// A batch run that writes dumps needs no screen: when no display can be opened the
-// picture is drawn in memory instead. The memory workstation is not in this tree yet, so
-// this says it cannot and the run ends as any other failed open does.
-bool open_memory_workstation(float /*aspect*/) {
-    return false;
+// A batch run that writes dumps needs no screen: when no display can be opened the picture
+// is drawn in memory, at the size the window would have had ("geometry"), with the plot
+// set up as for the window. One line says so. False when that fails too.
+bool open_memory_workstation(float aspect) {
+    PltState &s = st();
+    GPH_set_win_title();
+    CLR_read_table(nullptr);
+    RES_getval("draw", nullptr, RES_DRAW_LIST);
+    if (GPH_begin(s.work_id, "", GWS_MEM) != 0)
+        return false;
+    int w = 0, h = 0;
+    gget_win_size(&w, &h);
+    MESS_print(MESS_MESS, "No display: drawing in memory (%dx%d)\n", w, h);
+    GPH_reset(s.work_id, GWS_MEM, s.dis_view, aspect);
+    return true;
 }
 
 bool no_display() {

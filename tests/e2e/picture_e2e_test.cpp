@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -202,6 +203,36 @@ TEST_F(PictureE2E, BatchLoopWritesOnePngPerFrame) {
     }
     EXPECT_EQ(frames[0].px, frames[2].px) << "the same file gives the same frame";
     EXPECT_NE(frames[0].px, frames[1].px) << "another file gives another frame";
+}
+
+// Without an X server a batch run that writes dumps draws in memory: one line says so and
+// the PNG shows the picture the X11 window gives, but for the odd pixel where the two
+// draw a line's steps differently.
+TEST_F(PictureE2E, BatchWithoutAnXServerDrawsInMemory) {
+    XSAT_REQUIRE_SHARED(gvar, kGvar);
+    XSAT_REQUIRE_PROGRAM("pngtopnm");
+    const auto args = [&](const std::string &out) {
+        return with_data({"-ba", "-me", "mess", "-ge", "400x300", "-ip", dir.path().string(), "-of",
+                          "png=" + out, "-pd", "ps,30,-85", gvar});
+    };
+    auto r = testsupport::run_xsat(args("x11.png"), isolated(dir, display()));
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    auto opt = isolated(dir, display());
+    opt.env.erase("DISPLAY");
+    opt.unset_env.push_back("DISPLAY");
+    r = testsupport::run_xsat(args("mem.png"), opt);
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(count(r.out, "No display: drawing in memory (400x300)\n"), 1) << r.out;
+
+    auto x11 = oracle::run_to_ppm("pngtopnm", {dir.file("x11.png")});
+    auto mem = oracle::run_to_ppm("pngtopnm", {dir.file("mem.png")});
+    ASSERT_TRUE(x11 && mem);
+    ASSERT_EQ(mem->w, 400);
+    ASSERT_EQ(mem->h, 300);
+    int differ = 0;
+    for (size_t i = 0; i < mem->px.size(); i += 3)
+        differ += !std::equal(&mem->px[i], &mem->px[i] + 3, &x11->px[i]);
+    EXPECT_LT(differ, 400 * 300 / 1000) << "pixels differing from the window's picture";
 }
 
 // A loop of two files in a window, the plot filling it. Alt-v prints the position under the
