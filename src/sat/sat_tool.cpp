@@ -20,6 +20,7 @@
 #include "plot/plt_labl.h"
 #include "plot/plt_tool.h"
 #include "sat/sat_frame.h"
+#include "sat/sat_pool.h"
 #include "satformats/area.h"
 #include "satformats/sat_read.h"
 
@@ -462,8 +463,12 @@ int SAT_plot(const DOMAIN *domain) {
     s.frames = n;
     if (looping)
         gset_looping(1);
-    if (!reentry)
-        PLT_close();
+    if (reentry)
+        return 0;
+    // The remap's workers end first: a batch run forks into the background at the close,
+    // and a child keeps none of its parent's threads.
+    SAT_pool_reset_state();
+    PLT_close();
     return 0;
 }
 
