@@ -9,6 +9,10 @@
 #include <cstdlib>
 #include <ctime>
 
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace {
 
 struct SystemState {
@@ -39,6 +43,23 @@ void ZOR_exit(int status) {
     if (st().handler)
         st().handler(status);
     std::exit(status);
+}
+
+int ZOR_back_proc() {
+    std::fflush(nullptr); // what is buffered goes out once, not from both processes
+    pid_t pid = fork();
+    if (pid < 0)
+        return -1;
+    if (pid > 0)
+        _exit(0); // no exit handlers: the child keeps the shared connections
+    std::signal(SIGINT, SIG_DFL);
+    for (int fd = 0; fd <= 2; ++fd) {
+        close(fd);
+        if (open("/dev/null", O_RDWR) != fd)
+            _exit(1);
+    }
+    setsid();
+    return 0;
 }
 
 void ZOR_init_time() {

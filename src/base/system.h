@@ -6,6 +6,11 @@
 // Tests may install a handler that throws instead of exiting; nullptr restores exit.
 using ZOR_exit_handler = void (*)(int status);
 void ZOR_set_exit_handler(ZOR_exit_handler handler);
+// Detaches the program into the background: the parent ends with status 0; the child
+// takes the default interrupt action, has its standard streams on "/dev/null" (status 1
+// when that cannot be opened) and leads a new process group. 0 in the child, -1 when the
+// process cannot fork.
+int ZOR_back_proc();
 
 // Starts the timer and clears the slept total; ZOR_elapse_time gives the seconds since.
 void ZOR_init_time();

@@ -15,8 +15,12 @@
 #include "base/string.h"
 #include "base/system.h"
 #include "gks/colors.h"
+#include "gks/gks.h"
+#include "gks/gks_loop.h"
 #include "plot/plt_labl.h"
+#include "plot/plt_tool.h"
 #include "sat/sat_frame.h"
+#include "sat/sat_pool.h"
 #include "satformats/area.h"
 #include "satformats/sat_read.h"
 
@@ -387,18 +391,54 @@ int SAT_read_file(const char *name, IMAGE *image) {
     return 1;
 }
 
+namespace {
+
+constexpr float kRefreshSeconds = 60.0f;
+constexpr float kDefaultAspect = 1.5f;
+
+int refresh_frame(const DOMAIN *) {
+    return SAT_plot_nextfile();
+}
+
+int write_native(const char *name, const IMAGE *image) {
+    return IMG_write(name, image, 0) == 1 ? 1 : 0;
+}
+
+// Opens the plot on the first call; a call from the window's zoom or resize callback
+// (graphics already open) resets it instead. True for such a re-entry.
+bool open_or_reset(const DOMAIN &domain) {
+    SatState &s = st();
+    if (gchk_graphics()) {
+        PLT_reset(domain.proj == MISSING ? kDefaultAspect : DOM_aspect(&domain));
+        return true;
+    }
+    if (!s.params_read) {
+        SAT_plot_param();
+        s.params_read = true;
+    }
+    const bool unknown = domain.proj == MISSING && domain.nx == MISSING;
+    PLT_set_image_writer(write_native);
+    PLT_open(unknown ? kDefaultAspect : DOM_aspect(&domain));
+    PLT_set_callback(SAT_callback);
+    PLT_set_zoom_func(SAT_plot);
+    PLT_set_resize_func(SAT_plot);
+    if (s.params.refresh)
+        PLT_set_refresh_func(kRefreshSeconds, refresh_frame);
+    return false;
+}
+
+} // namespace
+
 int SAT_plot(const DOMAIN *domain) {
     SatState &s = st();
     if (domain)
         s.tmp_domain = *domain;
     else
         DOM_init(&s.tmp_domain);
-    if (!s.params_read) {
-        SAT_plot_param();
-        s.params_read = true;
-    }
+    const bool reentry = open_or_reset(s.tmp_domain);
 
     FILE_first(&s.base_date);
+    const bool looping = FILE_get_num_file() != 0;
     int n = 0;
     while (FILE_get_next(&s.filename)) {
         FILE_get_date(&s.file_date);
@@ -407,14 +447,28 @@ int SAT_plot(const DOMAIN *domain) {
             // name does not carry (minutes, seconds) counted as 0, so the two compare.
             s.fsecs = FILE_date_seconds(&s.file_date);
             MESS_print(MESS_MESS, "Frame %d: %s\n", n, s.filename.c_str());
+            if (looping) {
+                gcreate_frame(n);
+                gselect_frame(n);
+            }
             SAT_plot_frame();
+            if (looping)
+                gdisplay_frame(n);
+            PLT_dump(n);
             ++n;
-        } else if (FILE_get_num_file() == 0) {
-            s.frames = n;
-            return 10;
+        } else if (!looping) {
+            PLT_exit(10);
         }
     }
     s.frames = n;
+    if (looping)
+        gset_looping(1);
+    if (reentry)
+        return 0;
+    // The remap's workers end first: a batch run forks into the background at the close,
+    // and a child keeps none of its parent's threads.
+    SAT_pool_reset_state();
+    PLT_close();
     return 0;
 }
 
@@ -427,13 +481,28 @@ int SAT_plot_nextfile() {
     if (!SAT_read_file(name.c_str(), &s.image))
         return 0;
     FILE_get_date(&s.base_date);
+    FILE_get_date(&s.file_date);
+    s.filename = name;
     s.fsecs = secs;
-    // The frames of a loop move one place forward once frames exist; until then the
-    // newest picture is composed on its own.
+    const int m = gget_num_images();
+    if (m < 1) {
+        gclear_frame(GFRAME_BASE);
+        gselect_frame(GFRAME_BASE);
+        SAT_plot_frame();
+        return 0;
+    }
+    // The oldest picture goes; the others move one place forward and the newest is last.
+    for (int i = 0; i + 1 < m; ++i)
+        gcopy_frame(i, i + 1);
+    gcreate_frame(m - 1);
+    gselect_frame(m - 1);
     SAT_plot_frame();
+    gdisplay_frame(m - 1);
     return 0;
 }
 
-int SAT_callback(const char * /*event*/, float /*x*/, float /*y*/) {
-    return 0;
+int SAT_callback(const char *event, float x, float y) {
+    PLT_print_values(event, x, y);
+    PLT_plot_zoom(event, x, y);
+    return PLT_plot_resize(event);
 }

@@ -47,10 +47,15 @@ int SAT_in_file();
 int SAT_out_file();
 int SAT_set_date(const DATE *date);
 int SAT_plot_param();
-// The driver. Returns the status the program ends with: 0, or 10 when a single input
-// file (no sequence) could not be read.
+// The driver: opens the plot (or resets it when called back from the window), composes a
+// frame per file of the list, loops several, dumps each frame, and closes the plot, which
+// in a window waits for the user. A single file that cannot be read ends the program
+// with status 10. Returns 0.
 int SAT_plot(const DOMAIN *domain);
+// The refresh: the newest file of the convention, when newer than the last plotted,
+// replaces the picture (or the oldest frame of a loop). Returns 0.
 int SAT_plot_nextfile();
+// Pointer and key events of the window: position read-out, zoom, resize.
 int SAT_callback(const char *event, float x, float y);
 // Reads one file of the current input type through its row of the reader table
 // (satformats/sat_read.h); 1 when an image is ready to be plotted.

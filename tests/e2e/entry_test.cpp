@@ -170,8 +170,10 @@ TEST(Entry, LatestFileThroughNamingConvention) {
     dir.write("sat/sat_20261204_1500.img", img);    // after the base time
     auto o = isolated(dir);
     o.env["zorcurtime"] = "#202612041330";
+    // Drawn on paper: a batch run needs no X server then.
+    const std::string ps = "p," + dir.file("out.ps");
     auto r = run_xsat({"-ba", "-me", "mess", "-fp", dir.path().string(), "-sp", dir.file("sat"),
-                       "-inp", "img", "-cu", "la"},
+                       "-inp", "img", "-de", ps, "-cu", "la"},
                       o);
     EXPECT_NE(r.out.find("Current filename: " + dir.file("sat") + "/sat_20261204_1200.img\n"),
               std::string::npos)
@@ -180,7 +182,7 @@ TEST(Entry, LatestFileThroughNamingConvention) {
 
     // Two hours before the base time.
     r = run_xsat({"-ba", "-me", "mess", "-fp", dir.path().string(), "-sp", dir.file("sat"), "-inp",
-                  "img", "-cu", "-2:00"},
+                  "img", "-de", ps, "-cu", "-2:00"},
                  o);
     EXPECT_NE(r.out.find("Current filename: " + dir.file("sat") + "/sat_20261204_1100.img\n"),
               std::string::npos)
@@ -195,9 +197,10 @@ TEST(Entry, HourSpanWalksEveryExistingFile) {
         dir.write(std::string("sat/sat_20261204_") + h + "00.img", native_image("x"));
     auto o = isolated(dir);
     o.env["zorcurtime"] = "#202612041230";
-    auto r = run_xsat({"-ba", "-me", "mess", "-fp", dir.path().string(), "-sp", dir.file("sat"),
-                       "-inp", "img", "-cu", "la", "-nh", "-3:00"},
-                      o);
+    auto r =
+        run_xsat({"-ba", "-me", "mess", "-fp", dir.path().string(), "-sp", dir.file("sat"), "-inp",
+                  "img", "-de", "p," + dir.file("out.ps"), "-cu", "la", "-nh", "-3:00"},
+                 o);
     EXPECT_EQ(r.status, 0) << r.out << r.err;
     // 09, 10 and 12 exist; 11 is skipped in the sequence.
     EXPECT_EQ(count(r.out, "Frame "), 3) << r.out << r.err;

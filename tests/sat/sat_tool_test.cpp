@@ -3,12 +3,23 @@
 // program's documentation; conventions are told apart by the names they give a date.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdlib>
 
 #include "base/files.h"
 #include "base/flag.h"
 #include "base/mess.h"
 #include "base/resrc.h"
+#include "gks/colors.h"
+#include "gks/gks.h"
+#include "gks/gks_loop.h"
+#include "gks/gks_mem.h"
+#include "gks/gks_x11.h"
+#include "gks/gph.h"
+#include "map/map.h"
+#include "map/maptran.h"
+#include "plot/plt_labl.h"
+#include "sat/sat_color.h"
 #include "sat/sat_tool.h"
 #include "support/test_support.h"
 
@@ -175,6 +186,7 @@ TEST_F(SatTool, RefreshSkipsTheFilePlotted) {
     dir.write("name_conv", "sat_img %S/%Y%m%d%h.img - 0\n");
     RES_put("sat_path", dir.file("sat").c_str());
     FLAG_set(FLAG_INPUT, SAT_IN_IMG);
+    FLAG_set(FLAG_DEVICE, 99); // no output device: the driver reads and composes only
     const std::string image = "ZORIMG\nlabel\ninfo\n3 2\nABCDEF";
     const std::string typed = dir.write("sat/2026010414.img", image);
     dir.write("sat/2026010318.img", image);
@@ -196,6 +208,52 @@ TEST_F(SatTool, RefreshSkipsTheFilePlotted) {
         SAT_plot_nextfile();
         EXPECT_EQ(SAT_base_date().year, MISSING) << "the plotted file was read again";
     }
+}
+
+// A newer file in a loop of two frames (drawn in memory): the newer frame moves into the
+// place of the older, the new picture is composed into the last frame and the loop keeps
+// its length.
+TEST_F(SatTool, RefreshMovesTheLoopForward) {
+    setenv("zorcurtime", "#202601041440", 1);
+    dir.write("name_conv", "sat_img %S/%Y%m%d%h.img - 0\n");
+    RES_put("sat_path", dir.file("sat").c_str());
+    FLAG_set(FLAG_INPUT, SAT_IN_IMG);
+    FILE_set_name("sat_img");
+    dir.write("sat/2026010414.img", "ZORIMG\nlabel\ninfo\n3 2\nABCDEF");
+    ASSERT_EQ(gopen_mem_ws(1, 40, 30), 0);
+    const float colours[2][3] = {{1, 0, 0}, {0, 0, 1}};
+    for (int f = 0; f < 2; ++f) {
+        ASSERT_EQ(gcreate_frame(f), f);
+        gselect_frame(f);
+        gset_colr_rep(1, 2 + f, colours[f]);
+        gsel_norm_tran(0);
+        gset_fill_colr_ind(2 + f);
+        const float all[10] = {0, 0, 1, 0, 1, 1, 0, 1, 0, 0};
+        gfill_area(5, all);
+    }
+    const auto centre = [](int f) {
+        gselect_frame(f);
+        IMAGE im;
+        EXPECT_EQ(gget_image(&im), 0);
+        const uint8_t *p = im.data.data() + 15 * size_t(im.bytes_per_line) + 4 * 20;
+        return std::array<int, 3>{p[2], p[1], p[0]};
+    };
+    ASSERT_EQ(centre(1), (std::array<int, 3>{0, 0, 255}));
+
+    EXPECT_EQ(SAT_plot_nextfile(), 0);
+    EXPECT_EQ(gget_num_images(), 2);
+    EXPECT_EQ(centre(0), (std::array<int, 3>{0, 0, 255})) << "the newer frame moved forward";
+    EXPECT_EQ(centre(1), (std::array<int, 3>{0, 0, 0})) << "the last frame holds a new picture";
+    gclose_ws(1);
+    gclose_gks();
+    gks_reset_state();
+    gloop_reset_state();
+    CLR_reset_state();
+    GPH_reset_state();
+    MAP_reset_state();
+    MAP_overlay_reset_state();
+    PLT_reset_label_state();
+    SAT_color_reset_state();
 }
 
 } // namespace
