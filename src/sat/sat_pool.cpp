@@ -110,6 +110,11 @@ class Pool {
 struct PoolState {
     std::unique_ptr<Pool> pool;
     pid_t owner = 0; // process that started the workers
+    // At exit a forked child must not wait for workers that only its parent has.
+    ~PoolState() {
+        if (pool && owner != getpid())
+            (void)pool.release();
+    }
 };
 
 PoolState &st() {
