@@ -15,6 +15,8 @@
 // leftmost, anchored at the surface's origin.
 #include "gks/gks_mem.h"
 
+#include "base/pixel_buffer.h"
+
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -204,7 +206,9 @@ class MemDevice final : public GksDevice, public GFrameHost {
     void set_target(unsigned long id) override { target_ = id ? id : base_; }
     unsigned long create() override {
         try {
-            surfaces_[next_id_].assign(size_t(w_) * size_t(h_), back_);
+            Surface &s = surfaces_[next_id_];
+            PIX_reserve(s, size_t(w_) * size_t(h_));
+            s.assign(size_t(w_) * size_t(h_), back_);
         } catch (const std::bad_alloc &) {
             surfaces_.erase(next_id_);
             return 0;
@@ -525,6 +529,7 @@ int MemDevice::grab(IMAGE *image) const {
     image->color_type = 0;
     image->num_colors = 0;
     try {
+        PIX_reserve(image->data, size_t(4) * size_t(w) * size_t(h));
         image->data.resize(size_t(4) * size_t(w) * size_t(h));
     } catch (const std::bad_alloc &) {
         MESS_print(MESS_WARN, "gget_image: Unable to allocate data buffer.\n");

@@ -38,7 +38,7 @@
 #include "map/region.h"
 #include "plot/plt_labl.h"
 #include "plot/plt_tool.h"
-#include "satformats/pixel_buffer.h"
+#include "base/pixel_buffer.h"
 
 namespace {
 

@@ -38,7 +38,7 @@
 #include "sat/sat_navgrid.h"
 #include "sat/sat_pool.h"
 #include "sat/sat_tool.h"
-#include "satformats/pixel_buffer.h"
+#include "base/pixel_buffer.h"
 #include "satformats/sat_tran.h"
 
 namespace {

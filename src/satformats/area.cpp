@@ -26,7 +26,7 @@
 #include "base/date.h"
 #include "base/mess.h"
 #include "satformats/area_domain.h"
-#include "satformats/pixel_buffer.h"
+#include "base/pixel_buffer.h"
 #include "satformats/sat_reader.h"
 #include "satformats/sat_tran.h"
 
