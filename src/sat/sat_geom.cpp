@@ -228,24 +228,26 @@ void sample_span(const Pixels &px, const float *rows, const float *cols, uint8_t
         const V4i i = __builtin_convertvector(row, V4i), j = __builtin_convertvector(col, V4i);
         const V4d fr = __builtin_convertvector(row - __builtin_convertvector(i, V4), V4d);
         const V4d fc = __builtin_convertvector(col - __builtin_convertvector(j, V4), V4d);
-        int p0[4], p1[4], p2[4], p3[4];
-        for (int l = 0; l < 4; ++l) {
-            const uint8_t *q = data + size_t(i[l]) * stride + size_t(j[l]);
-            p0[l] = q[0];
-            p1[l] = q[1];
-            p2[l] = q[stride];
-            p3[l] = q[stride + 1];
-        }
-        const V4d d0 = {double(p0[0]), double(p0[1]), double(p0[2]), double(p0[3])};
-        const V4d d1 = {double(p1[0]), double(p1[1]), double(p1[2]), double(p1[3])};
-        const V4d d2 = {double(p2[0]), double(p2[1]), double(p2[2]), double(p2[3])};
-        const V4d d3 = {double(p3[0]), double(p3[1]), double(p3[2]), double(p3[3])};
+        // The neighbours, lane by lane, as doubles (exact).
+        const uint8_t *q0 = data + size_t(i[0]) * stride + size_t(j[0]);
+        const uint8_t *q1 = data + size_t(i[1]) * stride + size_t(j[1]);
+        const uint8_t *q2 = data + size_t(i[2]) * stride + size_t(j[2]);
+        const uint8_t *q3 = data + size_t(i[3]) * stride + size_t(j[3]);
+        const V4d d0 = {double(q0[0]), double(q1[0]), double(q2[0]), double(q3[0])};
+        const V4d d1 = {double(q0[1]), double(q1[1]), double(q2[1]), double(q3[1])};
+        const size_t s1 = stride + 1;
+        const V4d d2 = {double(q0[stride]), double(q1[stride]), double(q2[stride]),
+                        double(q3[stride])};
+        const V4d d3 = {double(q0[s1]), double(q1[s1]), double(q2[s1]), double(q3[s1])};
         const V4d v = (one - fr) * (one - fc) * d0 + (one - fr) * fc * d1 + fr * (one - fc) * d2 +
                       fr * fc * d3;
-        for (int l = 0; l < 4; ++l) {
-            const bool flat = (p0[l] == p1[l]) & (p0[l] == p2[l]) & (p0[l] == p3[l]);
-            o[k + l] = flat ? uint8_t(p0[l]) : to_byte(static_cast<int>(v[l]));
-        }
+        auto flat = [stride, s1](const uint8_t *q) {
+            return (q[0] == q[1]) & (q[0] == q[stride]) & (q[0] == q[s1]);
+        };
+        o[k] = flat(q0) ? q0[0] : to_byte(static_cast<int>(v[0]));
+        o[k + 1] = flat(q1) ? q1[0] : to_byte(static_cast<int>(v[1]));
+        o[k + 2] = flat(q2) ? q2[0] : to_byte(static_cast<int>(v[2]));
+        o[k + 3] = flat(q3) ? q3[0] : to_byte(static_cast<int>(v[3]));
     }
     for (; k < n; ++k)
         one_pixel(k);
