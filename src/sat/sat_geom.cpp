@@ -233,12 +233,12 @@ void sample_span(const Pixels &px, const float *rows, const float *cols, uint8_t
         const uint8_t *q1 = data + size_t(i[1]) * stride + size_t(j[1]);
         const uint8_t *q2 = data + size_t(i[2]) * stride + size_t(j[2]);
         const uint8_t *q3 = data + size_t(i[3]) * stride + size_t(j[3]);
-        const V4d d0 = {double(q0[0]), double(q1[0]), double(q2[0]), double(q3[0])};
-        const V4d d1 = {double(q0[1]), double(q1[1]), double(q2[1]), double(q3[1])};
         const size_t s1 = stride + 1;
-        const V4d d2 = {double(q0[stride]), double(q1[stride]), double(q2[stride]),
-                        double(q3[stride])};
-        const V4d d3 = {double(q0[s1]), double(q1[s1]), double(q2[s1]), double(q3[s1])};
+        const V4i n0 = {q0[0], q1[0], q2[0], q3[0]}, n1 = {q0[1], q1[1], q2[1], q3[1]};
+        const V4i n2 = {q0[stride], q1[stride], q2[stride], q3[stride]};
+        const V4i n3 = {q0[s1], q1[s1], q2[s1], q3[s1]};
+        const V4d d0 = __builtin_convertvector(n0, V4d), d1 = __builtin_convertvector(n1, V4d);
+        const V4d d2 = __builtin_convertvector(n2, V4d), d3 = __builtin_convertvector(n3, V4d);
         const V4d v = (one - fr) * (one - fc) * d0 + (one - fr) * fc * d1 + fr * (one - fc) * d2 +
                       fr * fc * d3;
         auto flat = [stride, s1](const uint8_t *q) {
