@@ -174,6 +174,7 @@ inline uint8_t sample(const Pixels &px, float row, float col, bool pix_ave,
 using V4 = float __attribute__((vector_size(16)));
 using V4i = int32_t __attribute__((vector_size(16)));
 using V4d = double __attribute__((vector_size(32)));
+using V4b = uint8_t __attribute__((vector_size(4)));
 
 // n values of the image at positions (rows[k], cols[k]), as sample() gives them. The
 // usual case, bilinear without classes with all four neighbours inside the image, is
@@ -216,6 +217,7 @@ void sample_span(const Pixels &px, const float *rows, const float *cols, uint8_t
     const V4 lr = {last_row, last_row, last_row, last_row};
     const V4 lc = {last_col, last_col, last_col, last_col};
     const V4d one = {1, 1, 1, 1};
+    const V4i byte_max = {255, 255, 255, 255};
     size_t k = 0;
     for (; k + 4 <= n; k += 4) {
         V4 row, col;
@@ -243,13 +245,15 @@ void sample_span(const Pixels &px, const float *rows, const float *cols, uint8_t
         const V4d d2 = __builtin_convertvector(n2, V4d), d3 = __builtin_convertvector(n3, V4d);
         const V4d v = (one - fr) * (one - fc) * d0 + (one - fr) * fc * d1 + fr * (one - fc) * d2 +
                       fr * fc * d3;
-        auto flat = [stride, s1](const uint8_t *q) {
-            return (q[0] == q[1]) & (q[0] == q[stride]) & (q[0] == q[s1]);
-        };
-        o[k] = flat(q0) ? q0[0] : to_byte(static_cast<int>(v[0]));
-        o[k + 1] = flat(q1) ? q1[0] : to_byte(static_cast<int>(v[1]));
-        o[k + 2] = flat(q2) ? q2[0] : to_byte(static_cast<int>(v[2]));
-        o[k + 3] = flat(q3) ? q3[0] : to_byte(static_cast<int>(v[3]));
+        // Truncated, held to 255 (the sum of the weights may round above 1), or the
+        // common value of four equal neighbours.
+        V4i t = __builtin_convertvector(v, V4i);
+        const V4i over = t > byte_max;
+        t = (t & ~over) | (byte_max & over);
+        const V4i flat = (n0 == n1) & (n0 == n2) & (n0 == n3);
+        t = (n0 & flat) | (t & ~flat);
+        const V4b bytes = __builtin_convertvector(t, V4b);
+        std::memcpy(o + k, &bytes, sizeof bytes);
     }
     for (; k < n; ++k)
         one_pixel(k);
