@@ -29,6 +29,7 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <optional>
 #include <type_traits>
 #include <vector>
 
@@ -363,6 +364,111 @@ class PointLocator final : public remap::Locator {
     float xmin_ = 0, xmax_ = 0, ymax_ = 0;
 };
 
+// A pixel of a segment with an invalid end, navigated on its own.
+struct OwnPixel {
+    int m = 0;
+    float row = 0, col = 0;
+};
+
+// The segment ends of a row of nx pixels: columns 0, step, 2 step ... and nx - 1, the
+// same for every row; kept per thread for the last (nx, step) asked.
+const std::vector<int> &segment_nodes(int nx, int step) {
+    thread_local std::vector<int> cols;
+    thread_local int for_nx = -1, for_step = -1;
+    if (nx != for_nx || step != for_step) {
+        // Any positive step is valid: counted so that a step near INT_MAX cannot overflow.
+        const int segments = nx / step + (nx % step != 0 ? 1 : 0);
+        cols.clear();
+        for (int k = 0; k <= segments; ++k)
+            cols.push_back(int(std::min<long>(long(k) * step, nx - 1)));
+        for_nx = nx;
+        for_step = step;
+    }
+    return cols;
+}
+
+// out[k] = a + (k / len) (b - a) for k < n, each term rounded to float as written; the
+// quotients k / len come from t when given (as computed here). Four at a time in vector
+// registers: the same operations, lane by lane.
+void interpolate(float a, float b, int len, int n, const float *t, float *out) {
+    const float d = b - a, l = float(len);
+    int k = 0;
+    if (t) {
+        for (; k + 4 <= n; k += 4) {
+            V4 tk;
+            std::memcpy(&tk, t + k, sizeof tk);
+            const V4 v = a + tk * d;
+            std::memcpy(out + k, &v, sizeof v);
+        }
+    } else {
+        for (; k + 4 <= n; k += 4) {
+            const V4 kk = {float(k), float(k + 1), float(k + 2), float(k + 3)};
+            const V4 v = a + (kk / l) * d;
+            std::memcpy(out + k, &v, sizeof v);
+        }
+    }
+    for (; k < n; ++k)
+        out[k] = a + (float(k) / l) * d;
+}
+
+// k / step for k < step, as interpolate computes it; kept per thread for the last step.
+const float *step_fractions(int step) {
+    thread_local std::vector<float> t;
+    thread_local int for_step = -1;
+    if (step != for_step) {
+        t.resize(size_t(step));
+        for (int k = 0; k < step; ++k)
+            t[size_t(k)] = float(k) / float(step);
+        for_step = step;
+    }
+    return t.data();
+}
+
+// The positions of a row of segments from its nodes: linear within the segments with
+// both ends valid, the pixels navigated on their own in the others.
+void fill_segments(int nx, int step, const float *nrow, const float *ncol, const uint8_t *nok,
+                   const std::vector<OwnPixel> &own, float *prow, float *pcol) {
+    const std::vector<int> &node_col = segment_nodes(nx, step);
+    const int segments = int(node_col.size()) - 1;
+    // Segments but the last are step pixels long; a huge step makes a single segment.
+    const float *t = segments > 1 ? step_fractions(step) : nullptr;
+    for (int s = 0; s < segments; ++s) {
+        if (!(nok[s] && nok[s + 1]))
+            continue;
+        const int m0 = node_col[s];
+        const int m1 = static_cast<int>(std::min<long>(long(m0) + step, nx));
+        const int len = node_col[s + 1] - m0;
+        if (len > 0) {
+            const float *tl = len == step ? t : nullptr;
+            interpolate(nrow[s], nrow[s + 1], len, m1 - m0, tl, prow + m0);
+            interpolate(ncol[s], ncol[s + 1], len, m1 - m0, tl, pcol + m0);
+        } else {
+            // A segment of one pixel: t = 0.
+            std::fill(prow + m0, prow + m1, nrow[s] + 0.0f * (nrow[s + 1] - nrow[s]));
+            std::fill(pcol + m0, pcol + m1, ncol[s] + 0.0f * (ncol[s + 1] - ncol[s]));
+        }
+    }
+    for (const OwnPixel &o : own) {
+        prow[o.m] = o.row;
+        pcol[o.m] = o.col;
+    }
+}
+
+// The kept table of the row segments: every row's nodes and its pixels navigated on
+// their own, from which the positions of every pixel are made again as they were.
+struct SegmentTable {
+    int ny = 0, nodes = 0;
+    std::vector<float> row, col; // ny x nodes
+    std::vector<uint8_t> ok;
+    std::vector<std::vector<OwnPixel>> own; // per row
+    size_t bytes() const {
+        size_t b = row.size() * 2 * sizeof(float) + ok.size();
+        for (const auto &o : own)
+            b += o.size() * sizeof(OwnPixel);
+        return b;
+    }
+};
+
 // The row-segment and exact modes: the image position of every pixel of an output
 // row, as floats. Holds buffers for one row: one per thread.
 class RowNavigator {
@@ -387,8 +493,6 @@ class RowNavigator {
         rows_.resize(n);
         cols_.resize(n);
         own_.resize(n);
-        node_x_.reserve(n);
-        node_col_.reserve(n);
     }
 
     // Exact mode: every pixel through the image's own domain.
@@ -407,75 +511,52 @@ class RowNavigator {
     // and at xmax, linear in between; pixels of segments with an invalid end are
     // navigated one by one.
     void interpolated_row(int r, int step, float *prow, float *pcol) {
+        const size_t nodes = segment_nodes(out_.nx, step).size();
+        node_row_.resize(nodes);
+        node_cl_.resize(nodes);
+        node_ok_.resize(nodes);
+        navigate_nodes(r, step, node_row_.data(), node_cl_.data(), node_ok_.data(), own_list_);
+        fill_segments(out_.nx, step, node_row_.data(), node_cl_.data(), node_ok_.data(), own_list_,
+                      prow, pcol);
+    }
+
+    // The nodes of row r (positions and whether each is valid, as many as
+    // segment_nodes gives) and the pixels of segments with an invalid end.
+    void navigate_nodes(int r, int step, float *nrow, float *ncol, uint8_t *nok,
+                        std::vector<OwnPixel> &own) {
         const float y = ymax_ - float(r) * out_.dy;
         const int nx = out_.nx;
-        // Any positive step is valid: counted so that a step near INT_MAX cannot overflow.
-        const int segments = nx / step + (nx % step != 0 ? 1 : 0);
-        // Node k is column min(k * step, nx - 1); the last one is xmax.
-        node_x_.clear();
-        node_col_.clear();
-        for (int k = 0; k <= segments; ++k) {
-            const long col = std::min<long>(long(k) * step, nx - 1);
-            node_col_.push_back(int(col));
-            node_x_.push_back(col == nx - 1 ? xmax_ : xmin_ + float(col) * out_.dx);
-        }
-        const int nodes = segments + 1;
-        std::copy(node_x_.begin(), node_x_.end(), xs_.begin());
-        navigate(nodes, y);
-        node_row_.assign(rows_.begin(), rows_.begin() + nodes);
-        node_cl_.assign(cols_.begin(), cols_.begin() + nodes);
-        node_ok_.resize(nodes);
+        const std::vector<int> &node_col = segment_nodes(nx, step);
+        const int nodes = int(node_col.size());
         for (int k = 0; k < nodes; ++k)
-            node_ok_[k] = !is_missing(lat_[k]) && std::isfinite(node_row_[k]) &&
-                          std::isfinite(node_cl_[k]) && node_row_[k] >= 0 && node_cl_[k] >= 0;
-
-        int own = 0;
-        for (int s = 0; s < segments; ++s) {
-            const int m0 = node_col_[s];
-            const int m1 = static_cast<int>(std::min<long>(long(m0) + step, nx));
-            if (!(node_ok_[s] && node_ok_[s + 1])) {
-                for (int m = m0; m < m1; ++m)
-                    own_[own++] = m;
+            xs_[k] = node_col[k] == nx - 1 ? xmax_ : xmin_ + float(node_col[k]) * out_.dx;
+        navigate(nodes, y);
+        for (int k = 0; k < nodes; ++k) {
+            nrow[k] = rows_[k];
+            ncol[k] = cols_[k];
+            nok[k] = !is_missing(lat_[k]) && std::isfinite(nrow[k]) && std::isfinite(ncol[k]) &&
+                     nrow[k] >= 0 && ncol[k] >= 0;
+        }
+        own.clear();
+        int count = 0;
+        for (int s = 0; s + 1 < nodes; ++s) {
+            if (nok[s] && nok[s + 1])
                 continue;
-            }
-            const int len = node_col_[s + 1] - m0;
-            if (len > 0) {
-                interpolate(node_row_[s], node_row_[s + 1], len, m1 - m0, prow + m0);
-                interpolate(node_cl_[s], node_cl_[s + 1], len, m1 - m0, pcol + m0);
-            } else {
-                // A segment of one pixel: t = 0.
-                std::fill(prow + m0, prow + m1,
-                          node_row_[s] + 0.0f * (node_row_[s + 1] - node_row_[s]));
-                std::fill(pcol + m0, pcol + m1,
-                          node_cl_[s] + 0.0f * (node_cl_[s + 1] - node_cl_[s]));
-            }
+            const int m1 = static_cast<int>(std::min<long>(long(node_col[s]) + step, nx));
+            for (int m = node_col[s]; m < m1; ++m)
+                own_[count++] = m;
         }
-        if (own == 0)
+        if (count == 0)
             return;
-        for (int k = 0; k < own; ++k)
+        for (int k = 0; k < count; ++k)
             xs_[k] = xmin_ + float(own_[k]) * out_.dx;
-        navigate(own, y);
-        for (int k = 0; k < own; ++k) {
-            prow[own_[k]] = rows_[k];
-            pcol[own_[k]] = cols_[k];
-        }
+        navigate(count, y);
+        own.reserve(size_t(count));
+        for (int k = 0; k < count; ++k)
+            own.push_back(OwnPixel{own_[k], rows_[k], cols_[k]});
     }
 
   private:
-    // out[k] = a + (k / len) (b - a) for k < n, each term rounded to float as written.
-    // Four at a time in vector registers: the same operations, lane by lane.
-    static void interpolate(float a, float b, int len, int n, float *out) {
-        const float d = b - a, l = float(len);
-        int k = 0;
-        for (; k + 4 <= n; k += 4) {
-            const V4 kk = {float(k), float(k + 1), float(k + 2), float(k + 3)};
-            const V4 v = a + (kk / l) * d;
-            std::memcpy(out + k, &v, sizeof v);
-        }
-        for (; k < n; ++k)
-            out[k] = a + (float(k) / l) * d;
-    }
-
     // lat_/lon_ of the points (xs_[k], y), k < n, in the output domain, with the
     // longitude limits applied (a point outside them gets a missing latitude).
     void untransform(int n, float y) {
@@ -542,9 +623,9 @@ class RowNavigator {
     float xmin_ = 0, xmax_ = 0, ymax_ = 0;
     std::vector<float> lat_, lon_, xs_, rows_, cols_;
     std::vector<int> own_;
-    std::vector<float> node_x_, node_row_, node_cl_;
-    std::vector<int> node_col_;
-    std::vector<char> node_ok_;
+    std::vector<float> node_row_, node_cl_;
+    std::vector<uint8_t> node_ok_;
+    std::vector<OwnPixel> own_list_;
 };
 
 // Maps the pages of a fresh buffer in one call: a fault per page costs far more than
@@ -634,7 +715,8 @@ struct SAT_REMAP_CACHE {
     bool seen = false;
     TableKey seen_key;
     remap::Table table;            // navigation grid
-    std::vector<float> rows, cols; // row-segment and exact modes: every pixel
+    SegmentTable segments;         // row segments: their nodes
+    std::vector<float> rows, cols; // exact mode: every pixel
     SAT_REMAP_STATS stats;
 };
 
@@ -679,83 +761,122 @@ TableKey table_key(const SAT_GEOM &g, const IMAGE &image, const DOMAIN &out, boo
 void drop_table(SAT_REMAP_CACHE *cache) {
     cache->valid = false;
     cache->table = remap::Table{};
+    cache->segments = SegmentTable{};
     cache->rows = std::vector<float>{};
     cache->cols = std::vector<float>{};
     cache->stats.bytes = 0;
 }
 
 // Row-segment and exact modes: positions of every pixel as floats, navigated row by
-// row, sampled by the float sampler; kept whole when the table fits the cache.
+// row, sampled by the float sampler. Kept when the table fits the cache: the nodes of
+// the row segments, every pixel's position in the exact mode.
 void remap_by_rows(const SAT_GEOM &g, const IMAGE &image, const Pixels &px, const DOMAIN &out,
                    bool use_area, const TableKey &key, uint8_t *data) {
     const SAT_PARAMS &p = *g.params;
     const int threads = std::clamp(g.threads, 1, SAT_MAX_THREADS);
     const bool pix_ave = p.pix_ave != 0;
     const remap::Cutoffs cut = raw_classes(p);
+    const int step = std::max(p.remap_inc, 0);
     const size_t nx = size_t(out.nx), n = nx * size_t(out.ny);
     const int pieces = (out.ny + kExactRows - 1) / kExactRows;
     SAT_REMAP_CACHE *cache = g.cache;
-    // Rows [r0, r1) from positions starting at their first pixel.
-    auto sample_rows = [&](const float *rows, const float *cols, int r0, int r1) {
-        sample_span(px, rows, cols, data + size_t(r0) * nx, size_t(r1 - r0) * nx, pix_ave, cut);
+    auto sample_row = [&](const float *rows, const float *cols, int r) {
+        sample_span(px, rows, cols, data + size_t(r) * nx, nx, pix_ave, cut);
     };
-    if (cache && cache->valid && same_key(cache->key, key) && cache->rows.size() == n) {
-        ++cache->stats.reused;
-        SAT_parallel_for(threads, pieces, [&](int piece) {
-            const int r0 = piece * kExactRows, r1 = std::min(out.ny, r0 + kExactRows);
-            const size_t at = size_t(r0) * nx;
-            sample_rows(cache->rows.data() + at, cache->cols.data() + at, r0, r1);
+    // Each thread takes pieces of rows from a counter until none is left, with buffers
+    // of its own made once (made and freed per piece they cost more than the sampling).
+    // row(r, positions of one row, navigator or null) does one row.
+    auto each_row = [&](bool navigator, auto row) {
+        std::atomic<int> next{0};
+        const int workers = std::min(threads, pieces);
+        SAT_parallel_for(workers, workers, [&](int) {
+            std::optional<RowNavigator> nav;
+            if (navigator)
+                nav.emplace(out, image.domain, p, g.nav, use_area);
+            std::vector<float> rows(nx), cols(nx);
+            for (int piece = next++; piece < pieces; piece = next++) {
+                const int r1 = std::min(out.ny, (piece + 1) * kExactRows);
+                for (int r = piece * kExactRows; r < r1; ++r)
+                    row(r, rows.data(), cols.data(), nav ? &*nav : nullptr);
+            }
         });
-        return;
+    };
+    if (cache && cache->valid && same_key(cache->key, key)) {
+        const SegmentTable &t = cache->segments;
+        if (step > 0 && t.ny == out.ny && t.nodes > 0) {
+            ++cache->stats.reused;
+            each_row(false, [&](int r, float *rows, float *cols, RowNavigator *) {
+                const size_t at = size_t(r) * size_t(t.nodes);
+                fill_segments(out.nx, step, t.row.data() + at, t.col.data() + at, t.ok.data() + at,
+                              t.own[size_t(r)], rows, cols);
+                sample_row(rows, cols, r);
+            });
+            return;
+        }
+        if (step == 0 && cache->rows.size() == n) {
+            ++cache->stats.reused;
+            each_row(false, [&](int r, float *, float *, RowNavigator *) {
+                const size_t at = size_t(r) * nx;
+                sample_row(cache->rows.data() + at, cache->cols.data() + at, r);
+            });
+            return;
+        }
     }
+    const size_t nodes = step > 0 ? segment_nodes(out.nx, step).size() : 0;
+    const size_t table_bytes =
+        step > 0 ? size_t(out.ny) * nodes * (2 * sizeof(float) + 1) : n * 2 * sizeof(float);
     bool keep = false;
     if (cache) {
         drop_table(cache);
-        keep = cache->seen && same_key(cache->seen_key, key) &&
-               n * 2 * sizeof(float) <= SAT_REMAP_CACHE_MAX;
+        keep = cache->seen && same_key(cache->seen_key, key) && table_bytes <= SAT_REMAP_CACHE_MAX;
         cache->seen = true;
         cache->seen_key = key;
     }
-    std::vector<float> rows, cols;
-    if (keep) {
-        PIX_reserve(rows, n);
-        PIX_reserve(cols, n);
-        rows.resize(n);
-        cols.resize(n);
+    SegmentTable seg;
+    std::vector<float> all_rows, all_cols;
+    if (keep && step > 0) {
+        seg.ny = out.ny;
+        seg.nodes = int(nodes);
+        seg.row.resize(size_t(out.ny) * nodes);
+        seg.col.resize(size_t(out.ny) * nodes);
+        seg.ok.resize(size_t(out.ny) * nodes);
+        seg.own.resize(size_t(out.ny));
+    } else if (keep) {
+        PIX_reserve(all_rows, n);
+        PIX_reserve(all_cols, n);
+        all_rows.resize(n);
+        all_cols.resize(n);
     }
-    // One navigator and one row of positions per thread, made once: each takes pieces
-    // of rows from the counter until none is left, and samples each row as soon as it
-    // is navigated (buffers made and freed per piece cost more than the sampling).
-    std::atomic<int> next{0};
-    const int workers = std::min(threads, pieces);
-    SAT_parallel_for(workers, workers, [&](int) {
-        RowNavigator nav(out, image.domain, p, g.nav, use_area);
-        std::vector<float> own_rows, own_cols; // one row, when the table is not kept
-        if (!keep) {
-            own_rows.resize(nx);
-            own_cols.resize(nx);
-        }
-        for (int piece = next++; piece < pieces; piece = next++) {
-            const int r0 = piece * kExactRows, r1 = std::min(out.ny, r0 + kExactRows);
-            for (int r = r0; r < r1; ++r) {
-                float *rr = keep ? rows.data() + size_t(r) * nx : own_rows.data();
-                float *rc = keep ? cols.data() + size_t(r) * nx : own_cols.data();
-                if (p.remap_inc > 0)
-                    nav.interpolated_row(r, p.remap_inc, rr, rc);
-                else
-                    nav.exact_row(r, rr, rc);
-                sample_rows(rr, rc, r, r + 1);
+    each_row(true, [&](int r, float *rows, float *cols, RowNavigator *nav) {
+        if (step > 0 && keep) {
+            const size_t at = size_t(r) * nodes;
+            std::vector<OwnPixel> &own = seg.own[size_t(r)];
+            nav->navigate_nodes(r, step, seg.row.data() + at, seg.col.data() + at,
+                                seg.ok.data() + at, own);
+            fill_segments(out.nx, step, seg.row.data() + at, seg.col.data() + at,
+                          seg.ok.data() + at, own, rows, cols);
+        } else if (step > 0) {
+            nav->interpolated_row(r, step, rows, cols);
+        } else {
+            if (keep) {
+                rows = all_rows.data() + size_t(r) * nx;
+                cols = all_cols.data() + size_t(r) * nx;
             }
+            nav->exact_row(r, rows, cols);
         }
+        sample_row(rows, cols, r);
     });
-    if (keep) {
+    // Pixels navigated on their own may have made the nodes' table larger than asked.
+    if (keep && (step == 0 || seg.bytes() <= SAT_REMAP_CACHE_MAX)) {
         ++cache->stats.made;
         cache->stats.navigations = 0;
         cache->key = key;
-        cache->rows = std::move(rows);
-        cache->cols = std::move(cols);
+        cache->segments = std::move(seg);
+        cache->rows = std::move(all_rows);
+        cache->cols = std::move(all_cols);
         cache->valid = true;
-        cache->stats.bytes = n * 2 * sizeof(float);
+        cache->stats.bytes =
+            step > 0 ? cache->segments.bytes() : cache->rows.size() * 2 * sizeof(float);
     }
 }
 
