@@ -18,7 +18,10 @@
 
 #include "sat/sat_geom.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -26,6 +29,7 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <optional>
 #include <type_traits>
 #include <vector>
 
@@ -166,6 +170,124 @@ inline uint8_t sample(const Pixels &px, float row, float col, bool pix_ave,
     return b;
 }
 
+// Four floats in a vector register (SSE on x86-64); arithmetic on it is the scalar
+// arithmetic lane by lane, rounded the same way.
+using V4 = float __attribute__((vector_size(16)));
+using V4i = int32_t __attribute__((vector_size(16)));
+using V4d = double __attribute__((vector_size(32)));
+using V4b = uint8_t __attribute__((vector_size(4)));
+
+// n values of the image at positions (rows[k], cols[k]), as sample() gives them. The
+// usual case, bilinear without classes with all four neighbours inside the image, is
+// the same arithmetic without the clamps at the last row and column and with the test
+// for four equal neighbours made a choice rather than a branch.
+[[gnu::always_inline]] inline void sample_span_body(const Pixels &px, const float *rows,
+                                                    const float *cols, uint8_t *o, size_t n,
+                                                    bool pix_ave, const remap::Cutoffs &cut) {
+    if (cut.numcut >= 1) {
+        for (size_t k = 0; k < n; ++k)
+            o[k] = sample<true>(px, rows[k], cols[k], pix_ave, cut);
+        return;
+    }
+    if (!pix_ave) {
+        for (size_t k = 0; k < n; ++k)
+            o[k] = sample<false>(px, rows[k], cols[k], pix_ave, cut);
+        return;
+    }
+    const float last_row = float(px.height - 1), last_col = float(px.width - 1);
+    const uint8_t *data = px.data;
+    const size_t stride = px.stride;
+    auto one_pixel = [&](size_t k) {
+        const float row = rows[k], col = cols[k];
+        if (!(row >= 0.0f && col >= 0.0f && row < last_row && col < last_col)) {
+            o[k] = sample<false>(px, row, col, true, cut);
+            return;
+        }
+        const int i = static_cast<int>(row), j = static_cast<int>(col);
+        const double fr = row - float(i), fc = col - float(j);
+        const uint8_t *q = data + size_t(i) * stride + size_t(j);
+        const int p0 = q[0], p1 = q[1], p2 = q[stride], p3 = q[stride + 1];
+        const double v =
+            (1 - fr) * (1 - fc) * p0 + (1 - fr) * fc * p1 + fr * (1 - fc) * p2 + fr * fc * p3;
+        const uint8_t b = to_byte(static_cast<int>(v));
+        const bool flat = (p0 == p1) & (p0 == p2) & (p0 == p3);
+        o[k] = flat ? uint8_t(p0) : b;
+    };
+    // Four pixels at a time when all four are inside: the same operations in the same
+    // order, lane by lane, the weights and the sum in vectors of doubles.
+    const V4 zero = {0, 0, 0, 0};
+    const V4 lr = {last_row, last_row, last_row, last_row};
+    const V4 lc = {last_col, last_col, last_col, last_col};
+    const V4d one = {1, 1, 1, 1};
+    const V4i byte_max = {255, 255, 255, 255};
+    size_t k = 0;
+    for (; k + 4 <= n; k += 4) {
+        V4 row, col;
+        std::memcpy(&row, rows + k, sizeof row);
+        std::memcpy(&col, cols + k, sizeof col);
+        const V4i in = (row >= zero) & (col >= zero) & (row < lr) & (col < lc);
+        if (!(in[0] & in[1] & in[2] & in[3])) {
+            for (size_t l = 0; l < 4; ++l)
+                one_pixel(k + l);
+            continue;
+        }
+        const V4i i = __builtin_convertvector(row, V4i), j = __builtin_convertvector(col, V4i);
+        const V4d fr = __builtin_convertvector(row - __builtin_convertvector(i, V4), V4d);
+        const V4d fc = __builtin_convertvector(col - __builtin_convertvector(j, V4), V4d);
+        // The neighbours, lane by lane, as doubles (exact).
+        const uint8_t *q0 = data + size_t(i[0]) * stride + size_t(j[0]);
+        const uint8_t *q1 = data + size_t(i[1]) * stride + size_t(j[1]);
+        const uint8_t *q2 = data + size_t(i[2]) * stride + size_t(j[2]);
+        const uint8_t *q3 = data + size_t(i[3]) * stride + size_t(j[3]);
+        const size_t s1 = stride + 1;
+        const V4i n0 = {q0[0], q1[0], q2[0], q3[0]}, n1 = {q0[1], q1[1], q2[1], q3[1]};
+        const V4i n2 = {q0[stride], q1[stride], q2[stride], q3[stride]};
+        const V4i n3 = {q0[s1], q1[s1], q2[s1], q3[s1]};
+        const V4d d0 = __builtin_convertvector(n0, V4d), d1 = __builtin_convertvector(n1, V4d);
+        const V4d d2 = __builtin_convertvector(n2, V4d), d3 = __builtin_convertvector(n3, V4d);
+        const V4d v = (one - fr) * (one - fc) * d0 + (one - fr) * fc * d1 + fr * (one - fc) * d2 +
+                      fr * fc * d3;
+        // Truncated, held to 255 (the sum of the weights may round above 1), or the
+        // common value of four equal neighbours.
+        V4i t = __builtin_convertvector(v, V4i);
+        const V4i over = t > byte_max;
+        t = (t & ~over) | (byte_max & over);
+        const V4i flat = (n0 == n1) & (n0 == n2) & (n0 == n3);
+        t = (n0 & flat) | (t & ~flat);
+        const V4b bytes = __builtin_convertvector(t, V4b);
+        std::memcpy(o + k, &bytes, sizeof bytes);
+    }
+    for (; k < n; ++k)
+        one_pixel(k);
+}
+
+void sample_span_plain(const Pixels &px, const float *rows, const float *cols, uint8_t *o, size_t n,
+                       bool pix_ave, const remap::Cutoffs &cut) {
+    sample_span_body(px, rows, cols, o, n, pix_ave, cut);
+}
+
+#if defined(__x86_64__)
+// The same code for processors with AVX2: four doubles to a register. Contraction into
+// fused multiply-adds stays off (this file is built without it; AVX2 alone has none).
+[[gnu::target("avx2")]] void sample_span_avx2(const Pixels &px, const float *rows,
+                                              const float *cols, uint8_t *o, size_t n, bool pix_ave,
+                                              const remap::Cutoffs &cut) {
+    sample_span_body(px, rows, cols, o, n, pix_ave, cut);
+}
+#endif
+
+void sample_span(const Pixels &px, const float *rows, const float *cols, uint8_t *o, size_t n,
+                 bool pix_ave, const remap::Cutoffs &cut) {
+#if defined(__x86_64__)
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    if (avx2) {
+        sample_span_avx2(px, rows, cols, o, n, pix_ave, cut);
+        return;
+    }
+#endif
+    sample_span_plain(px, rows, cols, o, n, pix_ave, cut);
+}
+
 bool has_navigation(const AREA_NAVIGATION *nav) {
     return nav && nav->type != AREA_NAV_NONE;
 }
@@ -242,6 +364,111 @@ class PointLocator final : public remap::Locator {
     float xmin_ = 0, xmax_ = 0, ymax_ = 0;
 };
 
+// A pixel of a segment with an invalid end, navigated on its own.
+struct OwnPixel {
+    int m = 0;
+    float row = 0, col = 0;
+};
+
+// The segment ends of a row of nx pixels: columns 0, step, 2 step ... and nx - 1, the
+// same for every row; kept per thread for the last (nx, step) asked.
+const std::vector<int> &segment_nodes(int nx, int step) {
+    thread_local std::vector<int> cols;
+    thread_local int for_nx = -1, for_step = -1;
+    if (nx != for_nx || step != for_step) {
+        // Any positive step is valid: counted so that a step near INT_MAX cannot overflow.
+        const int segments = nx / step + (nx % step != 0 ? 1 : 0);
+        cols.clear();
+        for (int k = 0; k <= segments; ++k)
+            cols.push_back(int(std::min<long>(long(k) * step, nx - 1)));
+        for_nx = nx;
+        for_step = step;
+    }
+    return cols;
+}
+
+// out[k] = a + (k / len) (b - a) for k < n, each term rounded to float as written; the
+// quotients k / len come from t when given (as computed here). Four at a time in vector
+// registers: the same operations, lane by lane.
+void interpolate(float a, float b, int len, int n, const float *t, float *out) {
+    const float d = b - a, l = float(len);
+    int k = 0;
+    if (t) {
+        for (; k + 4 <= n; k += 4) {
+            V4 tk;
+            std::memcpy(&tk, t + k, sizeof tk);
+            const V4 v = a + tk * d;
+            std::memcpy(out + k, &v, sizeof v);
+        }
+    } else {
+        for (; k + 4 <= n; k += 4) {
+            const V4 kk = {float(k), float(k + 1), float(k + 2), float(k + 3)};
+            const V4 v = a + (kk / l) * d;
+            std::memcpy(out + k, &v, sizeof v);
+        }
+    }
+    for (; k < n; ++k)
+        out[k] = a + (float(k) / l) * d;
+}
+
+// k / step for k < step, as interpolate computes it; kept per thread for the last step.
+const float *step_fractions(int step) {
+    thread_local std::vector<float> t;
+    thread_local int for_step = -1;
+    if (step != for_step) {
+        t.resize(size_t(step));
+        for (int k = 0; k < step; ++k)
+            t[size_t(k)] = float(k) / float(step);
+        for_step = step;
+    }
+    return t.data();
+}
+
+// The positions of a row of segments from its nodes: linear within the segments with
+// both ends valid, the pixels navigated on their own in the others.
+void fill_segments(int nx, int step, const float *nrow, const float *ncol, const uint8_t *nok,
+                   const std::vector<OwnPixel> &own, float *prow, float *pcol) {
+    const std::vector<int> &node_col = segment_nodes(nx, step);
+    const int segments = int(node_col.size()) - 1;
+    // Segments but the last are step pixels long; a huge step makes a single segment.
+    const float *t = segments > 1 ? step_fractions(step) : nullptr;
+    for (int s = 0; s < segments; ++s) {
+        if (!(nok[s] && nok[s + 1]))
+            continue;
+        const int m0 = node_col[s];
+        const int m1 = static_cast<int>(std::min<long>(long(m0) + step, nx));
+        const int len = node_col[s + 1] - m0;
+        if (len > 0) {
+            const float *tl = len == step ? t : nullptr;
+            interpolate(nrow[s], nrow[s + 1], len, m1 - m0, tl, prow + m0);
+            interpolate(ncol[s], ncol[s + 1], len, m1 - m0, tl, pcol + m0);
+        } else {
+            // A segment of one pixel: t = 0.
+            std::fill(prow + m0, prow + m1, nrow[s] + 0.0f * (nrow[s + 1] - nrow[s]));
+            std::fill(pcol + m0, pcol + m1, ncol[s] + 0.0f * (ncol[s + 1] - ncol[s]));
+        }
+    }
+    for (const OwnPixel &o : own) {
+        prow[o.m] = o.row;
+        pcol[o.m] = o.col;
+    }
+}
+
+// The kept table of the row segments: every row's nodes and its pixels navigated on
+// their own, from which the positions of every pixel are made again as they were.
+struct SegmentTable {
+    int ny = 0, nodes = 0;
+    std::vector<float> row, col; // ny x nodes
+    std::vector<uint8_t> ok;
+    std::vector<std::vector<OwnPixel>> own; // per row
+    size_t bytes() const {
+        size_t b = row.size() * 2 * sizeof(float) + ok.size();
+        for (const auto &o : own)
+            b += o.size() * sizeof(OwnPixel);
+        return b;
+    }
+};
+
 // The row-segment and exact modes: the image position of every pixel of an output
 // row, as floats. Holds buffers for one row: one per thread.
 class RowNavigator {
@@ -266,8 +493,6 @@ class RowNavigator {
         rows_.resize(n);
         cols_.resize(n);
         own_.resize(n);
-        node_x_.reserve(n);
-        node_col_.reserve(n);
     }
 
     // Exact mode: every pixel through the image's own domain.
@@ -286,53 +511,49 @@ class RowNavigator {
     // and at xmax, linear in between; pixels of segments with an invalid end are
     // navigated one by one.
     void interpolated_row(int r, int step, float *prow, float *pcol) {
+        const size_t nodes = segment_nodes(out_.nx, step).size();
+        node_row_.resize(nodes);
+        node_cl_.resize(nodes);
+        node_ok_.resize(nodes);
+        navigate_nodes(r, step, node_row_.data(), node_cl_.data(), node_ok_.data(), own_list_);
+        fill_segments(out_.nx, step, node_row_.data(), node_cl_.data(), node_ok_.data(), own_list_,
+                      prow, pcol);
+    }
+
+    // The nodes of row r (positions and whether each is valid, as many as
+    // segment_nodes gives) and the pixels of segments with an invalid end.
+    void navigate_nodes(int r, int step, float *nrow, float *ncol, uint8_t *nok,
+                        std::vector<OwnPixel> &own) {
         const float y = ymax_ - float(r) * out_.dy;
         const int nx = out_.nx;
-        // Any positive step is valid: counted so that a step near INT_MAX cannot overflow.
-        const int segments = nx / step + (nx % step != 0 ? 1 : 0);
-        // Node k is column min(k * step, nx - 1); the last one is xmax.
-        node_x_.clear();
-        node_col_.clear();
-        for (int k = 0; k <= segments; ++k) {
-            const long col = std::min<long>(long(k) * step, nx - 1);
-            node_col_.push_back(int(col));
-            node_x_.push_back(col == nx - 1 ? xmax_ : xmin_ + float(col) * out_.dx);
-        }
-        const int nodes = segments + 1;
-        std::copy(node_x_.begin(), node_x_.end(), xs_.begin());
-        navigate(nodes, y);
-        node_row_.assign(rows_.begin(), rows_.begin() + nodes);
-        node_cl_.assign(cols_.begin(), cols_.begin() + nodes);
-        node_ok_.resize(nodes);
+        const std::vector<int> &node_col = segment_nodes(nx, step);
+        const int nodes = int(node_col.size());
         for (int k = 0; k < nodes; ++k)
-            node_ok_[k] = !is_missing(lat_[k]) && std::isfinite(node_row_[k]) &&
-                          std::isfinite(node_cl_[k]) && node_row_[k] >= 0 && node_cl_[k] >= 0;
-
-        int own = 0;
-        for (int s = 0; s < segments; ++s) {
-            const int m0 = node_col_[s];
-            const float len = float(node_col_[s + 1] - m0);
-            const bool ok = node_ok_[s] && node_ok_[s + 1];
-            const int m1 = static_cast<int>(std::min<long>(long(m0) + step, nx));
-            for (int m = m0; m < m1; ++m) {
-                if (!ok) {
-                    own_[own++] = m;
-                    continue;
-                }
-                const float t = len > 0 ? float(m - m0) / len : 0.0f;
-                prow[m] = node_row_[s] + t * (node_row_[s + 1] - node_row_[s]);
-                pcol[m] = node_cl_[s] + t * (node_cl_[s + 1] - node_cl_[s]);
-            }
+            xs_[k] = node_col[k] == nx - 1 ? xmax_ : xmin_ + float(node_col[k]) * out_.dx;
+        navigate(nodes, y);
+        for (int k = 0; k < nodes; ++k) {
+            nrow[k] = rows_[k];
+            ncol[k] = cols_[k];
+            nok[k] = !is_missing(lat_[k]) && std::isfinite(nrow[k]) && std::isfinite(ncol[k]) &&
+                     nrow[k] >= 0 && ncol[k] >= 0;
         }
-        if (own == 0)
+        own.clear();
+        int count = 0;
+        for (int s = 0; s + 1 < nodes; ++s) {
+            if (nok[s] && nok[s + 1])
+                continue;
+            const int m1 = static_cast<int>(std::min<long>(long(node_col[s]) + step, nx));
+            for (int m = node_col[s]; m < m1; ++m)
+                own_[count++] = m;
+        }
+        if (count == 0)
             return;
-        for (int k = 0; k < own; ++k)
+        for (int k = 0; k < count; ++k)
             xs_[k] = xmin_ + float(own_[k]) * out_.dx;
-        navigate(own, y);
-        for (int k = 0; k < own; ++k) {
-            prow[own_[k]] = rows_[k];
-            pcol[own_[k]] = cols_[k];
-        }
+        navigate(count, y);
+        own.reserve(size_t(count));
+        for (int k = 0; k < count; ++k)
+            own.push_back(OwnPixel{own_[k], rows_[k], cols_[k]});
     }
 
   private:
@@ -402,10 +623,24 @@ class RowNavigator {
     float xmin_ = 0, xmax_ = 0, ymax_ = 0;
     std::vector<float> lat_, lon_, xs_, rows_, cols_;
     std::vector<int> own_;
-    std::vector<float> node_x_, node_row_, node_cl_;
-    std::vector<int> node_col_;
-    std::vector<char> node_ok_;
+    std::vector<float> node_row_, node_cl_;
+    std::vector<uint8_t> node_ok_;
+    std::vector<OwnPixel> own_list_;
 };
+
+// Maps the pages of a fresh buffer in one call: a fault per page costs far more than
+// the bytes written to it, most of all in a virtual machine. Advice only.
+void prefault(std::vector<uint8_t> &v) {
+#ifdef MADV_POPULATE_WRITE
+    const uintptr_t page = 4096;
+    const uintptr_t begin = (uintptr_t(v.data()) + page - 1) & ~(page - 1);
+    const uintptr_t end = (uintptr_t(v.data()) + v.capacity()) & ~(page - 1);
+    if (end > begin)
+        madvise(reinterpret_cast<void *>(begin), end - begin, MADV_POPULATE_WRITE);
+#else
+    (void)v;
+#endif
+}
 
 bool output_size_ok(long nx, long ny, const char *caller) {
     if (nx <= 0 || ny <= 0 || nx > IMG_MAX_SIDE || ny > IMG_MAX_SIDE ||
@@ -480,7 +715,8 @@ struct SAT_REMAP_CACHE {
     bool seen = false;
     TableKey seen_key;
     remap::Table table;            // navigation grid
-    std::vector<float> rows, cols; // row-segment and exact modes: every pixel
+    SegmentTable segments;         // row segments: their nodes
+    std::vector<float> rows, cols; // exact mode: every pixel
     SAT_REMAP_STATS stats;
 };
 
@@ -525,89 +761,122 @@ TableKey table_key(const SAT_GEOM &g, const IMAGE &image, const DOMAIN &out, boo
 void drop_table(SAT_REMAP_CACHE *cache) {
     cache->valid = false;
     cache->table = remap::Table{};
+    cache->segments = SegmentTable{};
     cache->rows = std::vector<float>{};
     cache->cols = std::vector<float>{};
     cache->stats.bytes = 0;
 }
 
 // Row-segment and exact modes: positions of every pixel as floats, navigated row by
-// row, sampled by the float sampler; kept whole when the table fits the cache.
+// row, sampled by the float sampler. Kept when the table fits the cache: the nodes of
+// the row segments, every pixel's position in the exact mode.
 void remap_by_rows(const SAT_GEOM &g, const IMAGE &image, const Pixels &px, const DOMAIN &out,
                    bool use_area, const TableKey &key, uint8_t *data) {
     const SAT_PARAMS &p = *g.params;
     const int threads = std::clamp(g.threads, 1, SAT_MAX_THREADS);
     const bool pix_ave = p.pix_ave != 0;
     const remap::Cutoffs cut = raw_classes(p);
+    const int step = std::max(p.remap_inc, 0);
     const size_t nx = size_t(out.nx), n = nx * size_t(out.ny);
     const int pieces = (out.ny + kExactRows - 1) / kExactRows;
     SAT_REMAP_CACHE *cache = g.cache;
-    // Rows [r0, r1) from positions starting at their first pixel.
-    auto sample_rows = [&](const float *rows, const float *cols, int r0, int r1) {
-        uint8_t *o = data + size_t(r0) * nx;
-        const size_t n = size_t(r1 - r0) * nx;
-        if (cut.numcut >= 1) {
-            for (size_t k = 0; k < n; ++k)
-                o[k] = sample<true>(px, rows[k], cols[k], pix_ave, cut);
-        } else {
-            for (size_t k = 0; k < n; ++k)
-                o[k] = sample<false>(px, rows[k], cols[k], pix_ave, cut);
-        }
+    auto sample_row = [&](const float *rows, const float *cols, int r) {
+        sample_span(px, rows, cols, data + size_t(r) * nx, nx, pix_ave, cut);
     };
-    if (cache && cache->valid && same_key(cache->key, key) && cache->rows.size() == n) {
-        ++cache->stats.reused;
-        SAT_parallel_for(threads, pieces, [&](int piece) {
-            const int r0 = piece * kExactRows, r1 = std::min(out.ny, r0 + kExactRows);
-            const size_t at = size_t(r0) * nx;
-            sample_rows(cache->rows.data() + at, cache->cols.data() + at, r0, r1);
+    // Each thread takes pieces of rows from a counter until none is left, with buffers
+    // of its own made once (made and freed per piece they cost more than the sampling).
+    // row(r, positions of one row, navigator or null) does one row.
+    auto each_row = [&](bool navigator, auto row) {
+        std::atomic<int> next{0};
+        const int workers = std::min(threads, pieces);
+        SAT_parallel_for(workers, workers, [&](int) {
+            std::optional<RowNavigator> nav;
+            if (navigator)
+                nav.emplace(out, image.domain, p, g.nav, use_area);
+            std::vector<float> rows(nx), cols(nx);
+            for (int piece = next++; piece < pieces; piece = next++) {
+                const int r1 = std::min(out.ny, (piece + 1) * kExactRows);
+                for (int r = piece * kExactRows; r < r1; ++r)
+                    row(r, rows.data(), cols.data(), nav ? &*nav : nullptr);
+            }
         });
-        return;
+    };
+    if (cache && cache->valid && same_key(cache->key, key)) {
+        const SegmentTable &t = cache->segments;
+        if (step > 0 && t.ny == out.ny && t.nodes > 0) {
+            ++cache->stats.reused;
+            each_row(false, [&](int r, float *rows, float *cols, RowNavigator *) {
+                const size_t at = size_t(r) * size_t(t.nodes);
+                fill_segments(out.nx, step, t.row.data() + at, t.col.data() + at, t.ok.data() + at,
+                              t.own[size_t(r)], rows, cols);
+                sample_row(rows, cols, r);
+            });
+            return;
+        }
+        if (step == 0 && cache->rows.size() == n) {
+            ++cache->stats.reused;
+            each_row(false, [&](int r, float *, float *, RowNavigator *) {
+                const size_t at = size_t(r) * nx;
+                sample_row(cache->rows.data() + at, cache->cols.data() + at, r);
+            });
+            return;
+        }
     }
+    const size_t nodes = step > 0 ? segment_nodes(out.nx, step).size() : 0;
+    const size_t table_bytes =
+        step > 0 ? size_t(out.ny) * nodes * (2 * sizeof(float) + 1) : n * 2 * sizeof(float);
     bool keep = false;
     if (cache) {
         drop_table(cache);
-        keep = cache->seen && same_key(cache->seen_key, key) &&
-               n * 2 * sizeof(float) <= SAT_REMAP_CACHE_MAX;
+        keep = cache->seen && same_key(cache->seen_key, key) && table_bytes <= SAT_REMAP_CACHE_MAX;
         cache->seen = true;
         cache->seen_key = key;
     }
-    std::vector<float> rows, cols;
-    if (keep) {
-        PIX_reserve(rows, n);
-        PIX_reserve(cols, n);
-        rows.resize(n);
-        cols.resize(n);
+    SegmentTable seg;
+    std::vector<float> all_rows, all_cols;
+    if (keep && step > 0) {
+        seg.ny = out.ny;
+        seg.nodes = int(nodes);
+        seg.row.resize(size_t(out.ny) * nodes);
+        seg.col.resize(size_t(out.ny) * nodes);
+        seg.ok.resize(size_t(out.ny) * nodes);
+        seg.own.resize(size_t(out.ny));
+    } else if (keep) {
+        PIX_reserve(all_rows, n);
+        PIX_reserve(all_cols, n);
+        all_rows.resize(n);
+        all_cols.resize(n);
     }
-    SAT_parallel_for(threads, pieces, [&](int piece) {
-        const int r0 = piece * kExactRows, r1 = std::min(out.ny, r0 + kExactRows);
-        RowNavigator nav(out, image.domain, p, g.nav, use_area);
-        std::vector<float> own_rows, own_cols; // this piece's positions alone
-        float *pr = nullptr, *pc = nullptr;
-        if (keep) {
-            pr = rows.data() + size_t(r0) * nx;
-            pc = cols.data() + size_t(r0) * nx;
+    each_row(true, [&](int r, float *rows, float *cols, RowNavigator *nav) {
+        if (step > 0 && keep) {
+            const size_t at = size_t(r) * nodes;
+            std::vector<OwnPixel> &own = seg.own[size_t(r)];
+            nav->navigate_nodes(r, step, seg.row.data() + at, seg.col.data() + at,
+                                seg.ok.data() + at, own);
+            fill_segments(out.nx, step, seg.row.data() + at, seg.col.data() + at,
+                          seg.ok.data() + at, own, rows, cols);
+        } else if (step > 0) {
+            nav->interpolated_row(r, step, rows, cols);
         } else {
-            own_rows.resize(size_t(r1 - r0) * nx);
-            own_cols.resize(size_t(r1 - r0) * nx);
-            pr = own_rows.data();
-            pc = own_cols.data();
+            if (keep) {
+                rows = all_rows.data() + size_t(r) * nx;
+                cols = all_cols.data() + size_t(r) * nx;
+            }
+            nav->exact_row(r, rows, cols);
         }
-        for (int r = r0; r < r1; ++r) {
-            float *rr = pr + size_t(r - r0) * nx, *rc = pc + size_t(r - r0) * nx;
-            if (p.remap_inc > 0)
-                nav.interpolated_row(r, p.remap_inc, rr, rc);
-            else
-                nav.exact_row(r, rr, rc);
-        }
-        sample_rows(pr, pc, r0, r1);
+        sample_row(rows, cols, r);
     });
-    if (keep) {
+    // Pixels navigated on their own may have made the nodes' table larger than asked.
+    if (keep && (step == 0 || seg.bytes() <= SAT_REMAP_CACHE_MAX)) {
         ++cache->stats.made;
         cache->stats.navigations = 0;
         cache->key = key;
-        cache->rows = std::move(rows);
-        cache->cols = std::move(cols);
+        cache->segments = std::move(seg);
+        cache->rows = std::move(all_rows);
+        cache->cols = std::move(all_cols);
         cache->valid = true;
-        cache->stats.bytes = n * 2 * sizeof(float);
+        cache->stats.bytes =
+            step > 0 ? cache->segments.bytes() : cache->rows.size() * 2 * sizeof(float);
     }
 }
 
@@ -776,6 +1045,7 @@ int SAT_remap_image(const SAT_GEOM &g, IMAGE *image, const DOMAIN *domain) {
     std::vector<uint8_t> data;
     try {
         PIX_reserve(data, size_t(out.nx) * size_t(out.ny));
+        prefault(data);
         data.resize(size_t(out.nx) * size_t(out.ny));
         // Without the navigation and without a usable domain of its own, the image
         // cannot be placed: the output stays black.

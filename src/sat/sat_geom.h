@@ -43,9 +43,11 @@ float SAT_remap_error();
 // image of every output pixel, used again while the output domain, the navigation (or
 // the image's own domain) and the plot parameters that place pixels (step, satellite
 // transformation, longitude limits) stay those it was made for; anything else drops
-// it. The table of row segments (every pixel's position) is kept from the second remap
-// onto the same output on, the navigation grid's from the first. Tables above
-// SAT_REMAP_CACHE_MAX bytes are not kept.
+// it. The table of row segments (the ends of every row's segments, from which the
+// positions are made again as they were, and the pixels navigated on their own; every
+// pixel's position with a step of 0) is kept from the second remap onto the same output
+// on, the navigation grid's from the first. Tables above SAT_REMAP_CACHE_MAX bytes are
+// not kept.
 inline constexpr size_t SAT_REMAP_CACHE_MAX = size_t{64} << 20;
 SAT_REMAP_CACHE *SAT_remap_cache();
 struct SAT_REMAP_STATS {
