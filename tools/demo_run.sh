@@ -1,21 +1,33 @@
 #!/bin/bash
 # The main job on the bundled defaults: a loop of the last hour of images found
-# through the bundled naming convention (data/name_conv) in a satellite folder.
+# through the bundled naming convention (data/name_conv) in a satellite folder,
+# coloured, with coastlines, borders, latitude-longitude lines, labels and the
+# colour bar. The frames are written as PNG files and one animated GIF (with no X
+# server the pictures are drawn in memory); the program prints their names.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD=${BUILD:-build}
 XSAT=${1:-$BUILD/xsat}
+OUT=${XSAT_DEMO_OUT:-demo_out}
 SATDIR=$(mktemp -d /tmp/xsat_demo.XXXXXX)
 trap 'rm -rf "$SATDIR"' EXIT
+mkdir -p "$OUT"
+OUT=$(cd "$OUT" && pwd)
 
 # One synthetic image every 15 minutes, the newest at 12:00 UTC on 4 December 2026.
 "$BUILD/make_demo_images" "$SATDIR" 202612041200 5
 export zorcurtime="#202612041210"
-"$XSAT" -ba -me mess,+out2 -fp data -sp "$SATDIR" -inp img -cu la -nh -1:00
+"$XSAT" -ba -me mess -fp data -sp "$SATDIR" -inp img -cu la -nh -1:00 \
+    -ip "$OUT" -of "png=loop_%i.png" -pp irbar -cof ir_temp.enh -mf "zor.map,lalo=10"
+"$XSAT" -ba -me mess -fp data -sp "$SATDIR" -inp img -cu la -nh -1:00 \
+    -ip "$OUT" -of "gif=loop.gif" -pp irbar,gif_anim -cof ir_temp.enh -mf "zor.map,lalo=10"
 
-# A real GOES-8 water-vapour image, when the shared sample data are beside us.
+# A real GOES-8 water-vapour image, when the shared sample data are beside us: remapped
+# onto a Lambert conformal map of the Gulf of Mexico and the Caribbean.
 AREA=../shared/data/area/cmx3g8_wv_1998.260_0745_mcidas.ara
 if [ -f "$AREA" ]; then
     cp "$AREA" "$SATDIR/19980917_0745_wv.ara"
-    zorcurtime="#199809170800" "$XSAT" -ba -me mess,+out2 -fp data -sp "$SATDIR" -if wv -cu la
+    zorcurtime="#199809170800" "$XSAT" -ba -me mess -fp data -sp "$SATDIR" -if wv -cu la \
+        -ip "$OUT" -of "png=goes8_wv.png" -pp bar -cof grey.enh -mf "zor.map,lalo=10" \
+        -ge 1280x720 -pd "lamb:25:-80:25:25,25,-80,1280,720,0.05,0.05"
 fi

@@ -151,6 +151,7 @@ constexpr Keyword kKeywords[] = {
     {"gif_inter", 0, 0, [](auto &, auto &) { params().gif_interlace = 1; }},
     {"gif_norm", 0, 0, [](auto &, auto &) { params().gif_interlace = 0; }},
     {"gif_trans", 0, 0, [](auto &, auto &) { params().gif_transparent = 1; }},
+    {"gif_anim", 0, 0, [](auto &, auto &) { params().gif_anim = true; }},
     {"inv", 0, 0, [](auto &, auto &) { params().inverse = 1; }},
     {"lcmap", 0, 0, [](auto &, auto &) { params().local_colormap = 1; }},
     {"nolcmap", 0, 0, [](auto &, auto &) { params().local_colormap = 0; }},
@@ -202,7 +203,7 @@ constexpr Keyword kKeywords[] = {
     {"img", 3, 4, [](auto &, auto &v) { set_dump(PLT_DUMP_IMG, v); }},
     {"xwd", 3, 4, [](auto &, auto &v) { set_dump(PLT_DUMP_XWD, v); }},
 };
-static_assert(std::size(kKeywords) == 43);
+static_assert(std::size(kKeywords) == 44); // 43 and "gif_anim"
 
 bool matches(const Keyword &k, const std::string &word) {
     if (k.prefix == 0)

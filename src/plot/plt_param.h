@@ -23,9 +23,11 @@ struct PLT_PARAMS {
     int local_colormap = MISSING;
     int rw_colors = MISSING;
     int loop_title = 1;
-    // GIF writer: "gif_inter"/"gif_norm", "gif_trans".
+    // GIF writer: "gif_inter"/"gif_norm", "gif_trans"; "gif_anim": a loop's GIF dump is
+    // one animated GIF written once the loop is made.
     int gif_interlace = MISSING;
     int gif_transparent = MISSING;
+    bool gif_anim = false;
     // Gridded data, contours and GRIB.
     int grid_factor = MISSING;                  // "gridx"
     int skip_x = MISSING, skip_y = MISSING;     // "plt_skip"

@@ -17,6 +17,7 @@
 #include "gks/colors.h"
 #include "gks/gif.h"
 #include "gks/gks.h"
+#include "gks/gks_dump.h"
 #include "gks/gks_evnt.h"
 #include "gks/gks_loop.h"
 #include "gks/gks_mem.h"
@@ -405,7 +406,15 @@ int PLT_dump(int frame) {
     const char *title = gget_win_title();
     FILE_set_key('p', title ? title : "");
     const int frames = gget_num_images();
-    if (frame == kAllFrames && frames >= 2) {
+    if (frame == kAllFrames && frames >= 2 && PLT_dump_animates()) {
+        FILE_set_key('i', "all");
+        const std::string name = dump_name(date);
+        if (GIF_dump_frames(name.c_str()) == 1)
+            MESS_print(MESS_MESS, "Wrote %s file: %s\n", kind->what, name.c_str());
+        else
+            MESS_print(MESS_WARN, "PLT_dump: Unable to write %s file: %s\n", kind->what,
+                       name.c_str());
+    } else if (frame == kAllFrames && frames >= 2) {
         for (int i = 0; i < frames; ++i) {
             gselect_frame(i);
             FILE_set_key('i', frame_key(i).c_str());
@@ -422,6 +431,10 @@ int PLT_dump(int frame) {
     }
     FILE_restore_name_conv();
     return 0;
+}
+
+bool PLT_dump_animates() {
+    return st().dump == PLT_DUMP_GIF && PLT_get_params().gif_anim;
 }
 
 int PLT_get_view(float out[4]) {

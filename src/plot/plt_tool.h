@@ -86,6 +86,10 @@ inline constexpr int PLT_DUMP_GIF = 2;
 inline constexpr int PLT_DUMP_IMG = 3;
 inline constexpr int PLT_DUMP_PNG = 4;
 int PLT_set_dump(int type, const char *name);
+// True when the GIF dump of a loop is one animated GIF (plot parameter "gif_anim"): the
+// all-frames dump (frame -4) then writes every frame into one file, key 'i' "all", and
+// the satellite driver makes it once the loop is made instead of one file per frame.
+bool PLT_dump_animates();
 // The dump type; the name template into name when given.
 int PLT_get_dump(std::string *name);
 // Writes frame `frame` (-4: every frame of a loop) to the dump file(s); 0, or -1 when no

@@ -454,13 +454,16 @@ int SAT_plot(const DOMAIN *domain) {
             SAT_plot_frame();
             if (looping)
                 gdisplay_frame(n);
-            PLT_dump(n);
+            if (!(looping && PLT_dump_animates()))
+                PLT_dump(n);
             ++n;
         } else if (!looping) {
             PLT_exit(10);
         }
     }
     s.frames = n;
+    if (looping && PLT_dump_animates())
+        PLT_dump(-4);
     if (looping)
         gset_looping(1);
     if (reentry)

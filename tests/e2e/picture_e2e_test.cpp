@@ -205,6 +205,24 @@ TEST_F(PictureE2E, BatchLoopWritesOnePngPerFrame) {
     EXPECT_NE(frames[0].px, frames[1].px) << "another file gives another frame";
 }
 
+// With "gif_anim" the loop's GIF dump is one animated GIF of every frame, written once the
+// loop is made; ImageMagick counts its frames.
+TEST_F(PictureE2E, BatchLoopWithGifAnimWritesOneAnimatedGif) {
+    XSAT_REQUIRE_SHARED(gvar, kGvar);
+    XSAT_REQUIRE_SHARED(polar, kPolar);
+    XSAT_REQUIRE_PROGRAM("/usr/bin/identify");
+    auto r = testsupport::run_xsat(
+        with_data({"-ba", "-me", "mess", "-ge", "320x240", "-ip", dir.path().string(), "-of",
+                   "gif=loop_%i.gif", "-pp", "gif_anim", "-pd", "ps,30,-85", polar, gvar, polar}),
+        isolated(dir, display()));
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(count(r.out, "Wrote GIF file: "), 1) << r.out;
+    auto id = testsupport::run_program("/usr/bin/identify",
+                                       {"-format", "%wx%h\n", dir.file("loop_all.gif")});
+    EXPECT_EQ(id.status, 0);
+    EXPECT_EQ(id.out, "320x240\n320x240\n320x240\n");
+}
+
 // Without an X server a batch run that writes dumps draws in memory: one line says so and
 // the PNG shows the picture the X11 window gives, but for the odd pixel where the two
 // draw a line's steps differently.
