@@ -28,6 +28,7 @@
 
 #include "base/files.h"
 #include "base/mess.h"
+#include "base/pixel_buffer.h"
 #include "base/string.h"
 #include "gks/gif.h"
 #include "gks/gks.h"
@@ -38,7 +39,6 @@
 #include "map/region.h"
 #include "plot/plt_labl.h"
 #include "plot/plt_tool.h"
-#include "base/pixel_buffer.h"
 
 namespace {
 

@@ -35,6 +35,7 @@
 
 #include "base/mess.h"
 #include "base/missing.h"
+#include "base/pixel_buffer.h"
 #include "base/resrc.h"
 #include "gks/gks.h"
 #include "map/maptran.h"
@@ -42,7 +43,6 @@
 #include "sat/sat_navgrid.h"
 #include "sat/sat_pool.h"
 #include "sat/sat_tool.h"
-#include "base/pixel_buffer.h"
 #include "satformats/sat_tran.h"
 
 namespace {

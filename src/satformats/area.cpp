@@ -25,8 +25,8 @@
 #include "base/bytes.h"
 #include "base/date.h"
 #include "base/mess.h"
-#include "satformats/area_domain.h"
 #include "base/pixel_buffer.h"
+#include "satformats/area_domain.h"
 #include "satformats/sat_reader.h"
 #include "satformats/sat_tran.h"
 
