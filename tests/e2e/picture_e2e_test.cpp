@@ -346,7 +346,7 @@ TEST_F(PictureE2E, WindowReadOutZoomAndReturn) {
 // 0..1 and 0.375 -/+ 1/3, and NDC maps onto pixel columns 0..399 with rows counted down from
 // 299. The colour bar goes 0.035 (its most) below the plot's lower edge y1, its upper edge
 // 0.15 of that under y1, from x 0.03 to 0.5, one 256th of that width a count.
-struct BarLayout {
+struct PlotLayout {
     double y1 = 0.375 - 1.0 / 3;
     double top = y1 - 0.15 * 0.035, bottom = y1 - 0.035, left = 0.03, mid = 0.5;
     static double col(double x) { return x * 399; }
@@ -381,7 +381,7 @@ TEST_F(PictureE2E, ColourBarUnderThePlotShowsTheEnhancementColours) {
                 return false;
         return true;
     };
-    const BarLayout b;
+    const PlotLayout b;
     const double split = b.col(b.left + 133 * (b.mid - b.left) / 256);
     // Rows clear of the outline above and of the count ticks rising 0.01 from the lower edge.
     const int y0 = int(std::ceil(b.row(b.top))) + 1, y1 = int(std::floor(b.row(b.bottom + 0.01)));
@@ -418,16 +418,16 @@ TEST_F(PictureE2E, DateLabelSitsUpperRightAboveThePlot) {
     ASSERT_TRUE(pic);
     ASSERT_EQ(pic->w, 400);
     const double line = 0.03 * 2 / 3, top = 0.375 + 1.0 / 3;
-    const double base = BarLayout::row(top + 0.2 * line);
+    const double base = PlotLayout::row(top + 0.2 * line);
     int min_x = 400, max_x = -1, min_y = 300, max_y = -1;
-    for (int y = 0; y < int(BarLayout::row(top)); ++y)
+    for (int y = 0; y < int(PlotLayout::row(top)); ++y)
         for (int x = 200; x < 400; ++x)
             if (pic->at(x, y, 0) || pic->at(x, y, 1) || pic->at(x, y, 2)) {
                 min_x = std::min(min_x, x), max_x = std::max(max_x, x);
                 min_y = std::min(min_y, y), max_y = std::max(max_y, y);
             }
     ASSERT_GE(max_x, 0) << "no label above the plot's right half";
-    EXPECT_NEAR(max_x, BarLayout::col(0.99), 1);
+    EXPECT_NEAR(max_x, PlotLayout::col(0.99), 1);
     EXPECT_NEAR(max_y, base, 1);
     EXPECT_NEAR(min_y, base - 0.75 * line * 399, 1);
     EXPECT_GT(max_x - min_x, 40) << "a date is several characters wide";
