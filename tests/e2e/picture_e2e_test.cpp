@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -90,6 +91,20 @@ std::vector<std::pair<double, double>> proj_stere(const std::string &lonlat, dou
     for (double x, y; in >> x >> y;)
         xy.push_back({x, y});
     return xy;
+}
+
+// A colour of the shipped colour table as 0..255 samples; -1 samples when it is not there.
+std::array<int, 3> table_colour(const std::string &name) {
+    std::istringstream in(testsupport::read_file(XSAT_SOURCE_DIR "/data/zor.clr"));
+    for (std::string line; std::getline(in, line);) {
+        std::istringstream words(line);
+        std::string n;
+        double r = 0, g = 0, b = 0;
+        if (words >> n >> r >> g >> b && n == name)
+            return {int(std::lround(r * 255)), int(std::lround(g * 255)),
+                    int(std::lround(b * 255))};
+    }
+    return {-1, -1, -1};
 }
 
 class PictureE2E : public ::testing::Test {
@@ -324,6 +339,157 @@ TEST_F(PictureE2E, WindowReadOutZoomAndReturn) {
     // One pixel is 10 km: 0.09 degrees of latitude, 0.1 of longitude here.
     EXPECT_NEAR(lat, want_lat, 0.1);
     EXPECT_NEAR(lon, want_lon, 0.12);
+}
+
+// A 400 x 300 window keeps 0.05 of its height free above and below the plot, and the
+// 301 x 201 grid (aspect 1.5) fills its width: in NDC (1 across, 0.75 up) the plot spans
+// 0..1 and 0.375 -/+ 1/3, and NDC maps onto pixel columns 0..399 with rows counted down from
+// 299. The colour bar goes 0.035 (its most) below the plot's lower edge y1, its upper edge
+// 0.15 of that under y1, from x 0.03 to 0.5, one 256th of that width a count.
+struct PlotLayout {
+    double y1 = 0.375 - 1.0 / 3;
+    double top = y1 - 0.15 * 0.035, bottom = y1 - 0.035, left = 0.03, mid = 0.5;
+    static double col(double x) { return x * 399; }
+    static double row(double y) { return 299 - y * 399; }
+};
+
+std::vector<std::string> bar_run(const TempDir &dir, const std::string &png,
+                                 const std::string &file) {
+    return with_data({"-ba", "-me", "mess", "-pp", "bar", "-cof", "10:orange,steelblue", "-ge",
+                      "400x300", "-ip", dir.path().string(), "-of", "png=" + png, "-pd",
+                      "ps,30,-85,301,201,0.1,0.1", file});
+}
+
+// The enhancement "10:orange" then "steelblue" makes counts 0-132 orange and 133-255 steel
+// blue (the second bin starts halfway from 10 to 256): the bar shows the two colours of the
+// colour table, split at count 133, and nothing right of its middle end.
+TEST_F(PictureE2E, ColourBarUnderThePlotShowsTheEnhancementColours) {
+    XSAT_REQUIRE_SHARED(gvar, kGvar);
+    XSAT_REQUIRE_PROGRAM("pngtopnm");
+    const auto orange = table_colour("orange"), steel = table_colour("steelblue");
+    ASSERT_GE(orange[0], 0);
+    ASSERT_GE(steel[0], 0);
+    auto r = testsupport::run_xsat(bar_run(dir, "bar.png", gvar), isolated(dir, display()));
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    auto pic = oracle::run_to_ppm("pngtopnm", {dir.file("bar.png")});
+    ASSERT_TRUE(pic);
+    ASSERT_EQ(pic->w, 400);
+    ASSERT_EQ(pic->h, 300);
+    auto is = [&](int x, int y, const std::array<int, 3> &c) {
+        for (int k = 0; k < 3; ++k)
+            if (std::abs(pic->at(x, y, k) - c[k]) > 1)
+                return false;
+        return true;
+    };
+    const PlotLayout b;
+    const double split = b.col(b.left + 133 * (b.mid - b.left) / 256);
+    // Rows clear of the outline above and of the count ticks rising 0.01 from the lower edge.
+    const int y0 = int(std::ceil(b.row(b.top))) + 1, y1 = int(std::floor(b.row(b.bottom + 0.01)));
+    ASSERT_LT(y0, y1);
+    for (int y = y0; y < y1; ++y) {
+        int last_orange = -1, first_steel = -1, other = -1;
+        for (int x = int(b.col(b.left)) + 2; x < int(b.col(b.mid)) - 1; ++x) {
+            if (is(x, y, orange))
+                last_orange = x;
+            else if (!is(x, y, steel))
+                other = x;
+            else if (first_steel < 0)
+                first_steel = x;
+        }
+        EXPECT_EQ(other, -1) << "neither colour at column " << other << ", row " << y;
+        EXPECT_NEAR(last_orange, split, 1.5) << "row " << y;
+        EXPECT_EQ(first_steel, last_orange + 1) << "row " << y;
+        for (int x = int(b.col(b.mid)) + 2; x < 400; ++x)
+            other = is(x, y, orange) || is(x, y, steel) ? x : other;
+        EXPECT_EQ(other, -1) << "bar colour right of the bar in row " << y;
+    }
+}
+
+// The image's date goes upper right above the plot, right-aligned 1% of the plot's width in
+// from its right edge, its base line 0.2 of a line above the plot's top (NDC 0.375 + 1/3);
+// a line is 0.03 of the plot's height (2/3) and the text 0.75 of a line high. The lit
+// pixels of the plot's right half above it match that box within a pixel.
+TEST_F(PictureE2E, DateLabelSitsUpperRightAboveThePlot) {
+    XSAT_REQUIRE_SHARED(gvar, kGvar);
+    XSAT_REQUIRE_PROGRAM("pngtopnm");
+    auto r = testsupport::run_xsat(bar_run(dir, "label.png", gvar), isolated(dir, display()));
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    auto pic = oracle::run_to_ppm("pngtopnm", {dir.file("label.png")});
+    ASSERT_TRUE(pic);
+    ASSERT_EQ(pic->w, 400);
+    const double line = 0.03 * 2 / 3, top = 0.375 + 1.0 / 3;
+    const double base = PlotLayout::row(top + 0.2 * line);
+    int min_x = 400, max_x = -1, min_y = 300, max_y = -1;
+    for (int y = 0; y < int(PlotLayout::row(top)); ++y)
+        for (int x = 200; x < 400; ++x)
+            if (pic->at(x, y, 0) || pic->at(x, y, 1) || pic->at(x, y, 2)) {
+                min_x = std::min(min_x, x), max_x = std::max(max_x, x);
+                min_y = std::min(min_y, y), max_y = std::max(max_y, y);
+            }
+    ASSERT_GE(max_x, 0) << "no label above the plot's right half";
+    EXPECT_NEAR(max_x, PlotLayout::col(0.99), 1);
+    EXPECT_NEAR(max_y, base, 1);
+    EXPECT_NEAR(min_y, base - 0.75 * line * 399, 1);
+    EXPECT_GT(max_x - min_x, 40) << "a date is several characters wide";
+}
+
+// A loop of three files in a window: Alt-l stops the loop, Alt-] then shows the next frame
+// and Alt-[ the one before. The window title names the frame shown, and each grab of the
+// window is the picture a batch run dumps for that frame.
+TEST_F(PictureE2E, WindowLoopStepsWithAltBrackets) {
+    XSAT_REQUIRE_SHARED(gvar, kGvar);
+    XSAT_REQUIRE_SHARED(polar, kPolar);
+    XSAT_REQUIRE_PROGRAM("xdotool");
+    XSAT_REQUIRE_PROGRAM("xwd");
+    XSAT_REQUIRE_PROGRAM("xwdtopnm");
+    XSAT_REQUIRE_PROGRAM("pngtopnm");
+    const std::vector<std::string> files = {polar, gvar, polar};
+    auto args = [&](std::vector<std::string> head) {
+        head.insert(head.end(), {"-me", "mess", "-ge", "320x240+0+0", "-pd", "ps,30,-85"});
+        head.insert(head.end(), files.begin(), files.end());
+        return with_data(head);
+    };
+    auto r =
+        testsupport::run_xsat(args({"-ba", "-ip", dir.path().string(), "-of", "png=frame_%i.png"}),
+                              isolated(dir, display()));
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+
+    // grab N: the title and the window's contents after the last key has acted.
+    const std::string x = "DISPLAY=" + display() + " xdotool ";
+    x11test::Background keys(
+        "cd " + dir.path().string() + "; grab() { sleep 0.5; w=$(" + x +
+        "search --onlyvisible --name . | head -1); " + x + "getwindowname $w > title$1; DISPLAY=" +
+        display() + " xwd -id $w -nobdrs -silent -out grab$1.xwd; }; for i in $(seq 100); do " + x +
+        "search --onlyvisible --name . >/dev/null 2>&1 && break; sleep 0.1; done; sleep 0.5; " + x +
+        "mousemove 100 100 key alt+l; grab 0; " + x + "key alt+bracketright; grab 1; " + x +
+        "key alt+bracketleft; grab 2; " + x + "key Return");
+    auto opt = isolated(dir, display());
+    opt.timeout_s = 30;
+    r = testsupport::run_xsat(args({"-de", "d"}), opt);
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+
+    std::vector<oracle::Rgb> batch;
+    for (const char *n : {"frame_00.png", "frame_01.png", "frame_02.png"}) {
+        auto pic = oracle::run_to_ppm("pngtopnm", {dir.file(n)});
+        ASSERT_TRUE(pic) << n;
+        batch.push_back(*pic);
+    }
+    ASSERT_NE(batch[0].px, batch[1].px);
+    int shown[3] = {-1, -1, -1};
+    for (int i = 0; i < 3; ++i) {
+        const std::string title = testsupport::read_file(dir.file("title" + std::to_string(i)));
+        const size_t at = title.rfind('[');
+        ASSERT_NE(at, std::string::npos) << "no frame number in the title " << title;
+        shown[i] = std::atoi(title.c_str() + at + 1);
+        ASSERT_TRUE(shown[i] >= 0 && shown[i] < 3) << title;
+        auto pic = oracle::xwdtopnm(dir.file("grab" + std::to_string(i) + ".xwd"));
+        ASSERT_TRUE(pic) << "grab " << i;
+        ASSERT_EQ(pic->w, 320);
+        ASSERT_EQ(pic->h, 240);
+        EXPECT_EQ(pic->px, batch[size_t(shown[i])].px) << "grab " << i << " of frame " << shown[i];
+    }
+    EXPECT_EQ(shown[1], (shown[0] + 1) % 3) << "Alt-] shows the next frame";
+    EXPECT_EQ(shown[2], shown[0]) << "Alt-[ shows the frame before";
 }
 
 } // namespace
