@@ -44,6 +44,6 @@ if [ -f "$EARTH" ] && [ -x "$BUILD/earth2img" ]; then
             "$SATDIR/earth.img"
     done
     "$XSAT" -ba -me mess -fp data -inp img -ip "$OUT" -of png=earth_ps.png -pp bar \
-        -cof grey.enh -mf "zor.map,lalo=10" -ge 1000x800 -pd "ps,55,-100,1000,800,0.1,0.1" \
+        -cof grey.enh -mf "zor.map,lalo=10" -ge 1000x800 -pd "ps,45,-95,1000,800,0.075,0.075" \
         "$SATDIR/earth.img"
 fi

@@ -3,6 +3,7 @@
 // grey image on a latitude-longitude domain, dated as asked, for the demonstration.
 //
 //   earth2img EARTH.jpg OUT.img YYYYMMDDhhmm
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -80,11 +81,24 @@ int main(int argc, char **argv) {
     IMG_set_label(&img, label);
     IMG_set_info(&img, "NASA Blue Marble earth");
     img.source = 50;
-    img.nx = nx;
-    img.ny = ny;
+    // One more column on each side, taken from the other edge, and one more row at the
+    // top and the bottom, repeating the edge row: every longitude of -180..180 and every
+    // latitude of -90..90 then lies between pixel centres, with no seam at the date line
+    // or hole at the poles.
+    const int wx = nx + 2, wy = ny + 2;
+    std::vector<uint8_t> wide(static_cast<size_t>(wx) * static_cast<size_t>(wy));
+    for (int y = 0; y < wy; ++y) {
+        const uint8_t *src = grey.data() + static_cast<size_t>(std::clamp(y - 1, 0, ny - 1)) * nx;
+        uint8_t *dst = wide.data() + static_cast<size_t>(y) * wx;
+        dst[0] = src[nx - 1];
+        std::copy(src, src + nx, dst + 1);
+        dst[wx - 1] = src[0];
+    }
+    img.nx = wx;
+    img.ny = wy;
     img.depth = 8;
     img.bits_per_pixel = 8;
-    img.bytes_per_line = nx;
+    img.bytes_per_line = wx;
     // Latitude-longitude grid: pixel centres every 360/nx degrees of longitude and
     // 180/ny of latitude, centred on the equator and the prime meridian.
     DOM_init(&img.domain);
@@ -93,11 +107,11 @@ int main(int argc, char **argv) {
     img.domain.param[1] = 0.0f;
     img.domain.clat = 0.0f;
     img.domain.clon = 0.0f;
-    img.domain.nx = nx;
-    img.domain.ny = ny;
+    img.domain.nx = wx;
+    img.domain.ny = wy;
     img.domain.dx = 360.0f / static_cast<float>(nx);
     img.domain.dy = 180.0f / static_cast<float>(ny);
-    img.data = std::move(grey);
+    img.data = std::move(wide);
     if (IMG_write(argv[2], &img, 1) != 1) {
         std::fprintf(stderr, "%s: cannot write %s\n", argv[0], argv[2]);
         return 1;
