@@ -3,14 +3,15 @@
 # folder with no configuration of its own (no -fp, no resource file, no zordefault):
 # it must find its colour table, fonts, maps and enhancement tables through the
 # installed zor.cfg and write a PNG.
-#   install_test.sh BUILD_DIR MAKE_DEMO_IMAGES
+#   install_test.sh CMAKE BUILD_DIR MAKE_DEMO_IMAGES
 set -euo pipefail
-BUILD=$1
-MAKE_IMAGES=$2
+CMAKE=$1
+BUILD=$2
+MAKE_IMAGES=$3
 TMP=$(mktemp -d /tmp/xsat_install.XXXXXX)
 trap 'rm -rf "$TMP"' EXIT
 
-cmake --install "$BUILD" --prefix "$TMP/prefix" > "$TMP/install.log"
+"$CMAKE" --install "$BUILD" --prefix "$TMP/prefix" > "$TMP/install.log"
 test -f "$TMP/prefix/etc/xsat/zor.cfg"
 test -f "$TMP/prefix/share/man/man1/xsat.1"
 
