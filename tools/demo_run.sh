@@ -31,3 +31,19 @@ if [ -f "$AREA" ]; then
         -ip "$OUT" -of "png=goes8_wv.png" -pp bar -cof grey.enh -mf "zor.map,lalo=10" \
         -ge 1280x720 -pd "lamb:25:-80:25:25,25,-80,1280,720,0.05,0.05"
 fi
+
+# Real imagery: the NASA earth picture of xplanet-images, turned into a native image on
+# a latitude-longitude grid, shown as a geostationary satellite sees it from 75 W and on a
+# polar stereographic map of North America.
+EARTH=/usr/share/xplanet/images/earth.jpg
+if [ -f "$EARTH" ] && [ -x "$BUILD/earth2img" ]; then
+    "$BUILD/earth2img" "$EARTH" "$SATDIR/earth.img" 202612041200
+    for out in png=earth_sat.png gif=earth_sat.gif; do
+        "$XSAT" -ba -me mess -fp data -inp img -ip "$OUT" -of "$out" -pp bar -cof grey.enh \
+            -mf "zor.map,lalo=10" -ge 800x800 -pd "sat:0:-75,0,-75,800,800,0.17,0.17" \
+            "$SATDIR/earth.img"
+    done
+    "$XSAT" -ba -me mess -fp data -inp img -ip "$OUT" -of png=earth_ps.png -pp bar \
+        -cof grey.enh -mf "zor.map,lalo=10" -ge 1000x800 -pd "ps,45,-95,1000,800,0.075,0.075" \
+        "$SATDIR/earth.img"
+fi

@@ -14,6 +14,7 @@ PACKAGES=(
     weather-util-data metview-data gdbmtool iso-codes
     xvfb xauth x11-apps xdotool
     giflib-tools imagemagick netpbm pngcheck optipng
+    xplanet-images dpkg-dev
 )
 
 missing=()

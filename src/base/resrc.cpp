@@ -19,6 +19,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <filesystem>
 #include <new>
 #include <optional>
 
@@ -39,6 +40,21 @@ constexpr size_t kMaxOptName = 49; // option names are cut to this length
 constexpr size_t kMaxAnswer = 80;  // characters kept of a prompt answer
 constexpr uint32_t kDebugLevel = 0x80000000u;
 constexpr const char *kDefaultPath = ".:/home/zor/etc:/usr/local/zor/etc";
+
+// The defaults list when neither "zordefault" nor -df names one. An installed program
+// reads first the configuration its installation ships (a folder relative to the
+// folder of the running executable, so that the installed tree may be moved), then
+// the usual folders, which override it.
+std::string default_list() {
+    std::string list = kDefaultPath;
+#ifdef XSAT_ETC_FROM_BIN
+    std::error_code ec;
+    std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (!ec && exe.has_parent_path())
+        list = (exe.parent_path() / XSAT_ETC_FROM_BIN).lexically_normal().string() + ":" + list;
+#endif
+    return list;
+}
 
 // ---------------------------------------------------------------------------
 // Option catalogue
@@ -665,7 +681,8 @@ int RES_decode(int argc, char **argv) {
     std::vector<std::string> entries;
     int n = 0;
     const char *list = RES_get("default");
-    parse_string(list ? list : kDefaultPath, ':', &n, &entries);
+    const std::string chosen = list ? std::string(list) : default_list();
+    parse_string(chosen.c_str(), ':', &n, &entries);
     if (entries.empty())
         entries.emplace_back();
     for (const auto &entry : entries) {
