@@ -32,6 +32,7 @@
 #include "../tools/area_fixture_lib.h"
 #include "base/files.h"
 #include "base/mess.h"
+#include "bench_proc.h"
 #include "map/maptran.h"
 #include "map/region.h"
 #include "sat/sat_geom.h"
@@ -45,59 +46,17 @@ namespace fs = std::filesystem;
 namespace fx = area_fixture;
 using Clock = std::chrono::steady_clock;
 
-extern char **environ;
-
 namespace {
+
+using bench::Child;
+using bench::run;
+using bench::stats;
+using bench::Stats;
 
 constexpr int kSide = 5424, kNx = 1920, kNy = 1080;
 constexpr int kLres = 2, kEres = 4, kLine0 = 2587, kElem0 = 4493;
 const char *kDomain = "lamb:25:-95:30:60,45,-97,1920,1080,0.03,0.03";
 const char *kGeos = "+proj=geos +h=35785977 +lon_0=-75 +sweep=x +ellps=intl +units=m +no_defs";
-
-struct Stats {
-    double median = 0, lo = 0, hi = 0;
-};
-Stats stats(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    if (v.empty())
-        return {};
-    return {v[v.size() / 2], v.front(), v.back()};
-}
-
-struct Child {
-    int status = -1;
-    double seconds = 0;
-    long max_rss_kb = 0;
-};
-
-// Runs a program as a fresh process, its output thrown away, under /usr/bin/time for
-// its peak memory (this process's own rusage of a child would count the memory this
-// process had when it started it).
-Child run(std::vector<std::string> args, const fs::path &rss_file = {}) {
-    if (!rss_file.empty())
-        args.insert(args.begin(), {"/usr/bin/time", "-f", "%M", "-o", rss_file.string()});
-    std::vector<char *> argv;
-    for (const auto &a : args)
-        argv.push_back(const_cast<char *>(a.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t fa;
-    posix_spawn_file_actions_init(&fa);
-    posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
-    Child c;
-    const auto t0 = Clock::now();
-    pid_t pid = 0;
-    if (posix_spawnp(&pid, argv[0], &fa, nullptr, argv.data(), environ) == 0) {
-        int status = 0;
-        waitpid(pid, &status, 0);
-        c.seconds = std::chrono::duration<double>(Clock::now() - t0).count();
-        c.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        if (!rss_file.empty())
-            std::ifstream(rss_file) >> c.max_rss_kb;
-    }
-    posix_spawn_file_actions_destroy(&fa);
-    return c;
-}
 
 uint8_t pixel(size_t i, size_t j) {
     const double v = 128 + 70 * std::sin(double(i) / 41.0) * std::cos(double(j) / 67.0) +
@@ -121,58 +80,6 @@ std::vector<uint8_t> read_tail(const fs::path &p, size_t n) {
     f.seekg(std::streamoff(size - n));
     f.read(reinterpret_cast<char *>(v.data()), std::streamsize(n));
     return v;
-}
-
-// Grid of the image in geos metres: x = x0 + col dx, y = y0 + row dy at pixel centres,
-// fitted to the navigation by least squares; worst residual in pixels.
-struct GeosGrid {
-    double x0 = 0, dx = 0, y0 = 0, dy = 0, worst = 0;
-};
-
-bool fit_geos(GeosGrid *g) {
-    PJ_CONTEXT *ctx = proj_context_create();
-    PJ *pj = proj_create_crs_to_crs(ctx, "+proj=longlat +ellps=intl +no_defs", kGeos, nullptr);
-    if (!pj)
-        return false;
-    std::vector<double> col, row, x, y;
-    for (int lat = -60; lat <= 60; lat += 5) {
-        for (int lon = -135; lon <= -15; lon += 5) {
-            float la = float(lat), lo = float(lon), line = 0, elem = 0;
-            if (AREA_tran(2, &la, &lo, &line, &elem) != 0 || line == -9999.0f)
-                continue;
-            AREA_line_elem(2, &line, &elem, &line, &elem);
-            const PJ_COORD c = proj_trans(pj, PJ_FWD, proj_coord(lon, lat, 0, 0));
-            if (!std::isfinite(c.xy.x))
-                continue;
-            col.push_back(elem - 1.0);
-            row.push_back(line - 1.0);
-            x.push_back(c.xy.x);
-            y.push_back(c.xy.y);
-        }
-    }
-    proj_destroy(pj);
-    proj_context_destroy(ctx);
-    auto line_fit = [](const std::vector<double> &t, const std::vector<double> &v, double *a,
-                       double *b) {
-        const double n = double(t.size());
-        double st = 0, sv = 0, stt = 0, stv = 0;
-        for (size_t k = 0; k < t.size(); ++k) {
-            st += t[k];
-            sv += v[k];
-            stt += t[k] * t[k];
-            stv += t[k] * v[k];
-        }
-        *b = (n * stv - st * sv) / (n * stt - st * st);
-        *a = (sv - *b * st) / n;
-    };
-    if (col.size() < 10)
-        return false;
-    line_fit(col, x, &g->x0, &g->dx);
-    line_fit(row, y, &g->y0, &g->dy);
-    for (size_t k = 0; k < col.size(); ++k)
-        g->worst = std::max({g->worst, std::fabs((x[k] - g->x0) / g->dx - col[k]),
-                             std::fabs((y[k] - g->y0) / g->dy - row[k])});
-    return true;
 }
 
 // Exact navigation of an output pixel through the GVAR navigation, as the remap does it.
@@ -266,8 +173,8 @@ int main(int argc, char **argv) {
         AREA_init(&a);
         AREA_calc_domain(&src, &a);
     }
-    GeosGrid gg;
-    if (!fit_geos(&gg)) {
+    bench::GeosGrid gg;
+    if (!bench::fit_geos(kGeos, "+proj=longlat +ellps=intl +no_defs", -60, 60, -135, -15, 5, &gg)) {
         std::fprintf(stderr, "no geos fit\n");
         return 1;
     }

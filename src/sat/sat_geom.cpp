@@ -135,29 +135,8 @@ inline uint8_t sample(const Pixels &px, float row, float col, bool pix_ave,
 
     bool mixed = false;
     int remembered = -1;
-    if (kClasses && cut.numcut >= 1) {
-        bool partial = false;
-        for (int k = 0; k <= cut.numcut; ++k) {
-            const int lo = cut.bound[k], hi = cut.bound[k + 1];
-            int held = 0;
-            for (int v : p)
-                held += (v == cut.base || (v >= lo && v < hi)) ? 1 : 0;
-            if (held == 4) {
-                // The base value joins the class as its lower bound.
-                for (int &v : p) {
-                    if (v == cut.base) {
-                        v = lo;
-                        remembered = lo;
-                    }
-                }
-                partial = false;
-                break;
-            }
-            if (held > 0)
-                partial = true;
-        }
-        mixed = partial;
-    }
+    if (kClasses && cut.numcut >= 1)
+        mixed = remap::join_class(p, cut, &remembered);
     if (!pix_ave || mixed) {
         fr = fr > 0.5 ? 1.0 : 0.0;
         fc = fc > 0.5 ? 1.0 : 0.0;

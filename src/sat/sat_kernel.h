@@ -52,6 +52,31 @@ struct Cutoffs {
 
 enum class Mode { bilinear, nearest, classes };
 
+// The cut-off rule on four neighbours: when all four lie in one class (the base value
+// counting as any), base values take the class's lower bound, which is remembered;
+// otherwise, when some lie in a class, the four are mixed and must not be averaged.
+template <class T> bool join_class(T (&p)[4], const Cutoffs &cut, T *remembered) {
+    bool partial = false;
+    for (int k = 0; k <= cut.numcut; ++k) {
+        const T lo = cut.bound[k], hi = cut.bound[k + 1];
+        int held = 0;
+        for (T v : p)
+            held += (v == cut.base || (v >= lo && v < hi)) ? 1 : 0;
+        if (held == 4) {
+            for (T &v : p) {
+                if (v == cut.base) {
+                    v = lo;
+                    *remembered = lo;
+                }
+            }
+            return false;
+        }
+        if (held > 0)
+            partial = true;
+    }
+    return partial;
+}
+
 inline uint8_t to_byte(int64_t v) {
     return static_cast<uint8_t>(std::clamp<int64_t>(v, 0, 255));
 }
@@ -146,29 +171,8 @@ class Sampler {
         int64_t p[4] = {r0[j], r0[j1], r1[j], r1[j1]};
         if (p[0] == p[1] && p[0] == p[2] && p[0] == p[3])
             return uint8_t(p[0]);
-        bool mixed = false;
         int64_t remembered = -1;
-        bool partial = false;
-        for (int k = 0; k <= cut_.numcut; ++k) {
-            const int64_t lo = cut_.bound[k], hi = cut_.bound[k + 1];
-            int held = 0;
-            for (int64_t v : p)
-                held += (v == cut_.base || (v >= lo && v < hi)) ? 1 : 0;
-            if (held == 4) {
-                // The base value joins the class as its lower bound.
-                for (int64_t &v : p) {
-                    if (v == cut_.base) {
-                        v = lo;
-                        remembered = lo;
-                    }
-                }
-                partial = false;
-                break;
-            }
-            if (held > 0)
-                partial = true;
-        }
-        mixed = partial;
+        const bool mixed = join_class(p, cut_, &remembered);
         if (!pix_ave_ || mixed) {
             a = a > kHalf ? kOne : 0;
             b = b > kHalf ? kOne : 0;
