@@ -35,15 +35,24 @@ fi
 # Real imagery: the NASA earth picture of xplanet-images, turned into a native image on
 # a latitude-longitude grid, shown as a geostationary satellite sees it from 75 W and on a
 # polar stereographic map of North America.
+# An installed xsat (XSAT_INSTALLED set) finds its data by itself.
 EARTH=/usr/share/xplanet/images/earth.jpg
 if [ -f "$EARTH" ] && [ -x "$BUILD/earth2img" ]; then
     "$BUILD/earth2img" "$EARTH" "$SATDIR/earth.img" 202612041200
+    fp=(-fp data)
+    [ -n "${XSAT_INSTALLED:-}" ] && fp=()
+    sat=(-ge 800x800 -pd "sat:0:-75,0,-75,800,800,0.17,0.17")
+    polar=(-ge 1000x800 -pd "ps,45,-95,1000,800,0.075,0.075")
+    look=(-inp img -pp bar -cof grey.enh -mf "zor.map,lalo=10")
     for out in png=earth_sat.png gif=earth_sat.gif; do
-        "$XSAT" -ba -me mess -fp data -inp img -ip "$OUT" -of "$out" -pp bar -cof grey.enh \
-            -mf "zor.map,lalo=10" -ge 800x800 -pd "sat:0:-75,0,-75,800,800,0.17,0.17" \
+        "$XSAT" -ba -me mess "${fp[@]}" "${look[@]}" -ip "$OUT" -of "$out" "${sat[@]}" \
             "$SATDIR/earth.img"
     done
-    "$XSAT" -ba -me mess -fp data -inp img -ip "$OUT" -of png=earth_ps.png -pp bar \
-        -cof grey.enh -mf "zor.map,lalo=10" -ge 1000x800 -pd "ps,45,-95,1000,800,0.075,0.075" \
-        "$SATDIR/earth.img"
+    "$XSAT" -ba -me mess "${fp[@]}" "${look[@]}" -ip "$OUT" -of png=earth_ps.png \
+        "${polar[@]}" "$SATDIR/earth.img"
+    if [ -n "${DISPLAY:-}" ] && [ -z "${XSAT_DEMO_BATCH:-}" ]; then
+        echo "Showing the earth from a satellite, then on a polar map: Return ends each view."
+        "$XSAT" -de d -me warn "${fp[@]}" "${look[@]}" "${sat[@]}" "$SATDIR/earth.img"
+        "$XSAT" -de d -me warn "${fp[@]}" "${look[@]}" "${polar[@]}" "$SATDIR/earth.img"
+    fi
 fi

@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 BUILD=${1:-build}
 OUT=$(mktemp -d /tmp/xsat_docs.XXXXXX)
 trap 'rm -rf "$OUT"' EXIT
-BUILD=$BUILD XSAT_DEMO_OUT=$OUT bash tools/demo_run.sh "$BUILD/xsat"
+BUILD=$BUILD XSAT_DEMO_OUT=$OUT XSAT_DEMO_BATCH=1 bash tools/demo_run.sh "$BUILD/xsat"
 mkdir -p docs
 for f in goes8_wv.png earth_sat.png earth_ps.png loop.gif; do
     if [ -f "$OUT/$f" ]; then

@@ -518,7 +518,7 @@ int IMG_read_zor(const char *name, IMAGE *image, int /*mode*/) {
     } else if (!parse_geometry_v3(line, *image)) {
         return fail("IMG_read_zor: %s: invalid image size line\n", name);
     }
-    image->depth = 8;
+    image->depth = image->bits_per_pixel = 8; // the window's image loader needs both
     image->nx = image->bytes_per_line = image->domain.nx;
     image->ny = image->domain.ny;
 

@@ -189,6 +189,7 @@ TEST_F(ImgTest, HandWrittenHeaders) {
                   (std::vector<float>{r.p0, r.p1, r.p2}))
             << r.head;
         EXPECT_EQ(std::pair(b.nx, b.ny), std::pair(3, 2));
+        EXPECT_EQ(std::pair(b.depth, b.bits_per_pixel), std::pair(8, 8)) << "the window needs both";
         EXPECT_EQ(bytes_str(b.data), px) << r.head;
         if (r.proj != -9999) {
             EXPECT_FLOAT_EQ(b.domain.clon, -90.0f) << r.head;
