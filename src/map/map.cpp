@@ -67,7 +67,7 @@ MapState &st() {
     return s;
 }
 
-// Where an entry comes from: the specification itself, or a line of a map list file. The
+// Where an entry comes from: the map option itself, or a line of a map list file. The
 // file names of a list entry open regular files only.
 struct Origin {
     const std::string *list = nullptr;
