@@ -20,6 +20,7 @@
 #include "../tools/area_fixture_lib.h"
 #include "base/files.h"
 #include "base/mess.h"
+#include "bench_ratio.h"
 #include "satformats/area.h"
 #include "satformats/sat_tran.h"
 
@@ -198,18 +199,6 @@ BENCHMARK(BM_GvarMode2);
 BENCHMARK(BM_ReadArea5424)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Cat5424)->UseRealTime()->Unit(benchmark::kMillisecond);
 
-// Keeps each benchmark's real time per iteration for the closing ratio.
-class RatioReporter : public benchmark::ConsoleReporter {
-  public:
-    void ReportRuns(const std::vector<Run> &runs) override {
-        for (const auto &r : runs)
-            if (r.run_type == Run::RT_Iteration)
-                times[r.benchmark_name()] = r.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> times;
-};
-
 } // namespace
 
 int main(int argc, char **argv) {
@@ -221,7 +210,7 @@ int main(int argc, char **argv) {
         return f && SAT_read_AREA(f.get(), &a) == 0 && !a.data.empty() ? 0 : 1;
     }
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    bench::RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     const auto read = reporter.times.find("BM_ReadArea5424/real_time");
     const auto cat = reporter.times.find("BM_Cat5424/real_time");

@@ -14,6 +14,7 @@
 
 #include "../tools/gini_fixture_lib.h"
 #include "base/mess.h"
+#include "bench_ratio.h"
 #include "satformats/gini.h"
 
 namespace fs = std::filesystem;
@@ -123,24 +124,12 @@ void BM_PythonZlib(benchmark::State &state) {
 BENCHMARK(BM_GiniReadCompressed)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PythonZlib)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
 
-// Keeps each benchmark's time per iteration for the closing ratio.
-class RatioReporter : public benchmark::ConsoleReporter {
-  public:
-    void ReportRuns(const std::vector<Run> &runs) override {
-        for (const auto &r : runs)
-            if (r.run_type == Run::RT_Iteration)
-                times[r.benchmark_name()] = r.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> times;
-};
-
 } // namespace
 
 int main(int argc, char **argv) {
     MESS_set(-1, 0xFFFFFFFFu);
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    bench::RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     double ours = 0, peer = 0;
     for (const auto &[name, t] : reporter.times) {

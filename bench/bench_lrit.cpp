@@ -21,6 +21,7 @@
 
 #include "../tools/lrit_fixture_lib.h"
 #include "base/mess.h"
+#include "bench_ratio.h"
 #include "satformats/lrit.h"
 
 namespace fs = std::filesystem;
@@ -145,18 +146,6 @@ void BM_Gdal(benchmark::State &state) {
 BENCHMARK(BM_ReadLrit)->Arg(8)->Arg(12)->MinTime(3)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Gdal)->Arg(8)->Arg(12)->MinTime(3)->UseRealTime()->Unit(benchmark::kMillisecond);
 
-// Keeps each benchmark's real time per iteration for the closing ratios.
-class RatioReporter : public benchmark::ConsoleReporter {
-  public:
-    void ReportRuns(const std::vector<Run> &runs) override {
-        for (const auto &r : runs)
-            if (r.run_type == Run::RT_Iteration && !r.error_occurred)
-                times[r.benchmark_name()] = r.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> times;
-};
-
 } // namespace
 
 int main(int argc, char **argv) {
@@ -164,7 +153,7 @@ int main(int argc, char **argv) {
     mallopt(M_MMAP_THRESHOLD, 1 << 20);
     setenv("GDAL_PAM_ENABLED", "NO", 1);
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    bench::RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     auto time_of = [&](const std::string &prefix) {
         for (const auto &[name, t] : reporter.times)

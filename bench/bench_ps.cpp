@@ -14,6 +14,7 @@
 
 #include "base/image.h"
 #include "base/mess.h"
+#include "bench_ratio.h"
 #include "gks/gks.h"
 #include "gks/gks_ps.h"
 
@@ -98,24 +99,12 @@ void BM_GhostscriptReads(benchmark::State &state) {
 BENCHMARK(BM_WritePostScript)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GhostscriptReads)->UseRealTime()->Unit(benchmark::kMillisecond);
 
-// Keeps each benchmark's real time per iteration for the closing ratio.
-class RatioReporter : public benchmark::ConsoleReporter {
-  public:
-    void ReportRuns(const std::vector<Run> &runs) override {
-        for (const auto &r : runs)
-            if (r.run_type == Run::RT_Iteration)
-                times[r.benchmark_name()] = r.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> times;
-};
-
 } // namespace
 
 int main(int argc, char **argv) {
     MESS_set(-1, 0xFFFFFFFFu);
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    bench::RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     const auto write = reporter.times.find("BM_WritePostScript/real_time");
     const auto read = reporter.times.find("BM_GhostscriptReads/real_time");
