@@ -174,7 +174,7 @@ const std::array<CatEntry, 52> kCatalogue = {{
     {RES_GEOMETRY, "geometry", "zorgeometry", "ge", 0, RES_STRING, "wxh+x+y", "Window geometry"},
     {RES_FILENAME, "filename", "zorfilename", "", 10, RES_LIST, "", "Input file names"},
     {RES_THREADS, "threads", "zorthreads", "th", 0, RES_INT, "count",
-     "Remap threads (1: none; default one per processor)"},
+     "Threads of the remap and the GIF coder (1: none; default one per processor)"},
     {RES_REMAP_ERROR, "remap_error", "zorremaperror", "rme", 0, RES_FLOAT, "pixels",
      "Remap through a grid within this error (source pixels; 0: row segments)"},
 }};

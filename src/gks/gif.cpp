@@ -14,7 +14,11 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstring>
+#include <new>
+#include <system_error>
+#include <thread>
 
 #include "base/bytes.h"
 #include "base/mess.h"
@@ -31,6 +35,7 @@ constexpr size_t kBlock = 254;
 struct GifState {
     bool use_inter = false;
     bool trans = false;
+    int threads = 0;
 };
 GifState &st() {
     static GifState s;
@@ -102,9 +107,10 @@ struct GifWriter::Coder {
     int prefix = -1;
     uint64_t acc = 0; // bits not yet written, least significant first
     int nbits = 0;
-    // The packed codes of the picture; cut into sub-blocks at the end.
-    std::unique_ptr<uint8_t[]> raw;
-    size_t raw_size = 0, used = 0;
+    // Where the packed codes go (room for kCodeBytes of the pixels put), and how many bytes
+    // are there.
+    uint8_t *raw = nullptr;
+    size_t used = 0;
 
     void reset_dictionary() {
         slot.fill(kEmpty);
@@ -112,23 +118,20 @@ struct GifWriter::Coder {
         width = code_size + 1;
     }
 
-    // pixels: how many will be put, to size the code buffer (a code per pixel at most, of
-    // 12 bits, and the clear codes).
-    void begin(int cs, size_t pixels) {
+    // A segment that follows another starts without a clear code: the one before ended with
+    // it.
+    void begin(int cs, uint8_t *out, bool lead) {
         code_size = cs;
         clear = 1 << cs;
         end = clear + 1;
         acc = 0;
         nbits = 0;
         prefix = -1;
-        const size_t need = pixels + pixels / 2 + 64;
-        if (raw_size < need) {
-            raw = std::make_unique_for_overwrite<uint8_t[]>(need);
-            raw_size = need;
-        }
+        raw = out;
         used = 0;
         reset_dictionary();
-        emit(clear);
+        if (lead)
+            emit(clear);
     }
 
     // Whole 32-bit words leave the accumulator: codes of at most 12 bits never overflow it.
@@ -179,33 +182,137 @@ struct GifWriter::Coder {
         prefix = p;
     }
 
-    // The last codes, then the bytes in sub-blocks of 254 with their lengths and the
-    // terminator, appended to out.
-    void finish(std::vector<uint8_t> &out) {
+    // The last string, then `last` (the end code, or a clear code when another segment
+    // follows), and the remaining bits padded to a byte. The number of bits coded.
+    size_t close(int last) {
         if (prefix >= 0)
             emit(prefix);
-        emit(end);
+        emit(last);
+        const size_t bits = used * 8 + static_cast<size_t>(nbits);
         for (; nbits > 0; nbits -= 8) {
             raw[used++] = static_cast<uint8_t>(acc & 0xFF);
             acc >>= 8;
         }
         nbits = 0;
         acc = 0;
-        out.reserve(out.size() + used + used / kBlock + 2);
-        for (size_t at = 0; at < used; at += kBlock) {
-            const size_t len = std::min(kBlock, used - at);
-            out.push_back(static_cast<uint8_t>(len));
-            out.insert(out.end(), raw.get() + at, raw.get() + at + len);
-        }
-        out.push_back(0x00); // block terminator
+        return bits;
     }
 };
+
+namespace {
+
+// The coded bits of a picture's segments, joined and cut into sub-blocks of 254 bytes with
+// their lengths, written to the file through a small buffer that stays in cache: the codes of
+// a picture are never copied whole (touching fresh memory costs more than the copy).
+class BlockWriter {
+  public:
+    explicit BlockWriter(std::FILE *f) : file_(f) {}
+
+    // Appends `bits` bits of src, least significant first.
+    void put_bits(const uint8_t *src, size_t bits) {
+        const size_t nsrc = (bits + 7) / 8;
+        const unsigned shift = pending_bits_;
+        const size_t total = shift + bits;
+        if (shift == 0) {
+            put(src, total / 8);
+        } else {
+            // Byte j of the joined stream: the bits left over from byte j - 1 and the low
+            // bits of byte j.
+            std::array<uint8_t, 4096> tmp;
+            for (size_t j = 0; j < total / 8;) {
+                const size_t m = std::min(tmp.size(), total / 8 - j);
+                for (size_t i = 0; i < m; ++i, ++j)
+                    tmp[i] = joined(src, nsrc, j, shift);
+                put(tmp.data(), m);
+            }
+        }
+        pending_bits_ = static_cast<unsigned>(total % 8);
+        if (pending_bits_ != 0)
+            pending_ = static_cast<uint8_t>(joined(src, nsrc, total / 8, shift) &
+                                            ((1u << pending_bits_) - 1));
+    }
+
+    // The last byte, the last block and the terminator; true when all was written.
+    bool finish() {
+        if (pending_bits_ != 0)
+            put(&pending_, 1);
+        if (fill_ > 0)
+            buf_[header_] = static_cast<uint8_t>(fill_);
+        buf_[n_++] = 0x00; // block terminator
+        drain();
+        return ok_;
+    }
+
+  private:
+    uint8_t joined(const uint8_t *src, size_t nsrc, size_t j, unsigned shift) const {
+        const unsigned lo = j == 0 ? pending_ : static_cast<unsigned>(src[j - 1] >> (8 - shift));
+        const unsigned hi = j < nsrc ? static_cast<unsigned>(src[j]) << shift : 0u;
+        return static_cast<uint8_t>(lo | hi);
+    }
+
+    void put(const uint8_t *src, size_t len) {
+        while (len > 0) {
+            if (fill_ == 0) {
+                if (n_ + kBlock + 2 > buf_.size())
+                    drain();
+                header_ = n_++;
+            }
+            const size_t k = std::min(kBlock - fill_, len);
+            std::memcpy(buf_.data() + n_, src, k);
+            n_ += k, src += k, len -= k, fill_ += k;
+            if (fill_ == kBlock) {
+                buf_[header_] = static_cast<uint8_t>(kBlock);
+                fill_ = 0;
+            }
+        }
+    }
+
+    void drain() {
+        if (ok_ && n_ > 0 && std::fwrite(buf_.data(), 1, n_, file_) != n_)
+            ok_ = false;
+        n_ = 0;
+    }
+
+    std::FILE *file_;
+    std::array<uint8_t, 64 * (kBlock + 1)> buf_;
+    size_t n_ = 0;      // bytes in buf_
+    size_t header_ = 0; // where the open block's length goes
+    size_t fill_ = 0;   // bytes in the open block
+    uint8_t pending_ = 0;
+    unsigned pending_bits_ = 0;
+    bool ok_ = true;
+};
+
+// Room for the codes of n pixels: a code per pixel at most, of 12 bits at most on average
+// between two clear codes (clear codes included: the early codes of a dictionary are
+// narrower), and the last codes with their padding.
+constexpr size_t code_bytes(size_t n) {
+    return n + n / 2 + 64;
+}
+
+// Large pictures are coded in segments of whole rows, shared among the processors: each but
+// the last ends with a clear code and the next starts from an empty dictionary, so segments
+// are coded at once and their bits joined. The count depends on the picture alone, never on
+// the machine or the thread count, so a file is the same wherever it is made; a picture of
+// under half a million pixels is one segment. Several segments per processor even out
+// pictures whose parts compress unequally.
+constexpr size_t kSegmentPixels = 250000;
+constexpr size_t kMaxSegments = 16;
+
+// Coding threads for a thread count of 0 (one per processor) or more.
+size_t threads_for(int n) {
+    if (n > 0)
+        return static_cast<size_t>(n);
+    return std::max(1u, std::thread::hardware_concurrency());
+}
+
+} // namespace
 
 // ===========================================================================
 // Writer
 // ===========================================================================
 
-GifWriter::GifWriter() : coder_(std::make_unique<Coder>()) {}
+GifWriter::GifWriter() = default;
 GifWriter::~GifWriter() = default;
 
 bool GifWriter::open(const char *name, const Options &options) {
@@ -321,16 +428,60 @@ bool GifWriter::add(IMAGE &image, int delay) {
         out_.insert(out_.end(), table.begin(), table.end());
     out_.push_back(static_cast<uint8_t>(code_size));
 
-    Coder &c = *coder_;
-    c.begin(code_size, static_cast<size_t>(image.nx) * static_cast<size_t>(image.ny));
     const auto nx = static_cast<size_t>(image.nx);
     const uint8_t *rows = in_place ? image.data.data() : index.data();
     const size_t stride = in_place ? static_cast<size_t>(image.bytes_per_line) : nx;
-    for (int y : row_order(image.ny, opt_.interlace))
-        c.put(rows + static_cast<size_t>(y) * stride, nx);
-    c.finish(out_);
+    const std::vector<int> order = row_order(image.ny, opt_.interlace);
+    const size_t pixels = nx * order.size();
+    const size_t segments =
+        std::clamp<size_t>(pixels / kSegmentPixels, 1, std::min(kMaxSegments, order.size()));
+    // Segment s codes rows [first(s), first(s + 1)) of the order into codes at offset(s).
+    auto first = [&](size_t s) { return order.size() * s / segments; };
+    std::vector<size_t> offset(segments + 1, 0), bits(segments, 0);
+    for (size_t s = 0; s < segments; ++s)
+        offset[s + 1] = offset[s] + code_bytes(nx * (first(s + 1) - first(s)));
+    std::unique_ptr<uint8_t[]> codes;
+    try {
+        codes = std::make_unique_for_overwrite<uint8_t[]>(offset[segments]);
+        while (coders_.size() < std::min(segments, threads_for(opt_.threads)))
+            coders_.push_back(std::make_unique<Coder>());
+    } catch (const std::bad_alloc &) {
+        MESS_print(MESS_WARN, "GIF_write: no memory for a %dx%d picture\n", image.nx, image.ny);
+        return false;
+    }
+    std::atomic<size_t> next_segment{0};
+    auto work = [&](Coder &c) {
+        for (size_t s; (s = next_segment++) < segments;) {
+            c.begin(code_size, codes.get() + offset[s], s == 0);
+            for (size_t r = first(s); r < first(s + 1); ++r)
+                c.put(rows + static_cast<size_t>(order[r]) * stride, nx);
+            bits[s] = c.close(s + 1 < segments ? c.clear : c.end);
+        }
+    };
+    std::vector<std::thread> helpers;
+    for (size_t t = 1; t < coders_.size(); ++t) {
+        try {
+            helpers.emplace_back(work, std::ref(*coders_[t]));
+        } catch (const std::system_error &) {
+            break; // no more threads to be had: the others share the work
+        }
+    }
+    work(*coders_[0]);
+    for (std::thread &t : helpers)
+        t.join();
+
+    if (!flush()) // the header first
+        return false;
+    auto blocks = std::make_unique<BlockWriter>(file_.get());
+    for (size_t s = 0; s < segments; ++s)
+        blocks->put_bits(codes.get() + offset[s], bits[s]);
+    if (!blocks->finish()) {
+        MESS_print(MESS_WARN, "Unable to write GIF file\n");
+        failed_ = true;
+        return false;
+    }
     ++frames_;
-    return flush();
+    return true;
 }
 
 bool GifWriter::finish() {
@@ -359,6 +510,10 @@ int GIF_transparent(int on) {
     return 0;
 }
 
+void GIF_threads(int n) {
+    st().threads = std::max(n, 0);
+}
+
 void GIF_reset_state() {
     st() = GifState{};
 }
@@ -369,6 +524,7 @@ int GIF_write(const char *name, IMAGE *image) {
     opt.interlace = st().use_inter;
     opt.transparent = st().trans;
     opt.transparent_pixel = gget_color_ind(-1);
+    opt.threads = st().threads;
     GifWriter w;
     if (!w.open(name, opt))
         return 0;

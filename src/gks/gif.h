@@ -21,7 +21,10 @@ int GIF_read(const char *name, IMAGE *image, int mode);
 // both off at start. They return 0.
 int GIF_interlace(int on);
 int GIF_transparent(int on);
-// Both switches off.
+// Threads that code one picture: 0 (the default) for one per processor. A file does not
+// depend on it.
+void GIF_threads(int n);
+// Both switches off, threads back to 0.
 void GIF_reset_state();
 
 // Writes frames into one GIF file. The first frame fixes the screen size and the global
@@ -39,6 +42,8 @@ class GifWriter {
         // Always precede a frame with a graphic control extension (animations); otherwise
         // only when a transparent colour is given.
         bool always_control = false;
+        // Coding threads; 0 for one per processor.
+        int threads = 0;
     };
     GifWriter();
     ~GifWriter();
@@ -61,8 +66,8 @@ class GifWriter {
     bool flush();
     FilePtr file_;
     Options opt_;
-    std::vector<uint8_t> out_; // bytes not yet written
-    std::unique_ptr<Coder> coder_;
+    std::vector<uint8_t> out_;                   // bytes not yet written
+    std::vector<std::unique_ptr<Coder>> coders_; // one per coding thread
     int frames_ = 0;
     int width_ = 0, height_ = 0;
     std::vector<uint8_t> global_; // global colour table, 3 x 2^b bytes

@@ -7,8 +7,10 @@
 #include "base/mess.h"
 #include "base/resrc.h"
 #include "base/system.h"
+#include "gks/gif.h"
 #include "map/region.h"
 #include "sat/img_io.h"
+#include "sat/sat_pool.h"
 #include "sat/sat_tool.h"
 
 int main(int argc, char **argv) {
@@ -17,6 +19,7 @@ int main(int argc, char **argv) {
 
     RES_init(argc, argv, keyed, positional);
     IMG_register_io();
+    GIF_threads(SAT_thread_count()); // "threads" bounds the GIF coder as it does the remap
     if (FLAG_help()) {
         std::string prog = RES_get_progname();
         MESS_print(MESS_PRINT, "%s: This program plots satellite data\n", prog.c_str());

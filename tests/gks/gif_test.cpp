@@ -285,6 +285,39 @@ TEST_F(GifTest, FullDictionaryGetsAClearCodeAndDecodesExactly) {
     EXPECT_EQ(static_cast<uint8_t>(b[13 + 3 * 256 + 11]), 254);
 }
 
+// Bands of noise and of large blocks: segments that compress unequally.
+Colour bands(int x, int y) {
+    return (y / 64) % 2 ? noise(x, y) : noise(x / 50, y / 50);
+}
+
+TEST_F(GifTest, LargePicturesCodedInSegmentsAreTheSameFileOnAnyThreadCount) {
+    XSAT_REQUIRE_PROGRAM("gif2rgb");
+    for (bool inter : {false, true}) {
+        SCOPED_TRACE(inter ? "interlaced" : "progressive");
+        GIF_interlace(inter);
+        std::string files[2];
+        for (int threads : {1, 3}) {
+            GIF_threads(threads);
+            Picture p = make_picture(1100, 1000, 24, true, 0, bands);
+            const std::string f = dir.file("big" + std::to_string(threads) + ".gif");
+            ASSERT_EQ(GIF_write(f.c_str(), &p.im), 1);
+            files[threads / 2] = bytes_of(f);
+            if (threads == 1) {
+                const CodeWalk w = walk_codes(files[0], 13 + 3 * 256 + 10);
+                EXPECT_FALSE(w.full_without_clear);
+                if (!inter) {
+                    EXPECT_EQ(oracle::gif2rgb(f, dir.file("big.rgb")), flat(p.expect));
+                } else {
+                    IMAGE back;
+                    ASSERT_EQ(GIF_read(f.c_str(), &back, 0), 1);
+                    EXPECT_EQ(oracle::record_rgb(back), flat(p.expect));
+                }
+            }
+        }
+        EXPECT_EQ(files[0], files[1]);
+    }
+}
+
 TEST_F(GifTest, AnimationWriterLoopsWithDelaysAndLocalTables) {
     XSAT_REQUIRE_PROGRAM("/usr/bin/identify");
     const std::string f = dir.file("anim.gif");
