@@ -12,7 +12,7 @@ PACKAGES=(
     libjpeg-turbo-progs libjpeg-tools
     gmt-gshhg-low libnetcdf-dev
     weather-util-data metview-data gdbmtool iso-codes
-    xvfb xauth x11-apps xdotool
+    xvfb xauth x11-apps xdotool faketime
     giflib-tools imagemagick netpbm pngcheck optipng
     xplanet-images dpkg-dev
 )

@@ -13,6 +13,7 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -490,6 +491,76 @@ TEST_F(PictureE2E, WindowLoopStepsWithAltBrackets) {
     }
     EXPECT_EQ(shown[1], (shown[0] + 1) % 3) << "Alt-] shows the next frame";
     EXPECT_EQ(shown[2], shown[0]) << "Alt-[ shows the frame before";
+}
+
+// The 60-second refresh in a window, with the clock sped up thirty times (libfaketime): a
+// newer file of the naming convention appears while the picture is held, and within two
+// refresh periods the window shows it, as a batch run draws it.
+TEST_F(PictureE2E, RefreshShowsANewerFileInTheWindow) {
+    XSAT_REQUIRE_PROGRAM("faketime");
+    XSAT_REQUIRE_PROGRAM("xdotool");
+    XSAT_REQUIRE_PROGRAM("xwd");
+    XSAT_REQUIRE_PROGRAM("xwdtopnm");
+    XSAT_REQUIRE_PROGRAM("pngtopnm");
+    // The shipped data with a naming convention of the test's own.
+    for (const auto &e : std::filesystem::directory_iterator(XSAT_SOURCE_DIR "/data"))
+        if (e.path().filename() != "name_conv")
+            std::filesystem::create_symlink(e.path(), dir.path() / e.path().filename());
+    dir.write("name_conv", "sat_img %S/%Y%m%d%h.img - 0\n");
+    auto image = [](const char *label, int slope) {
+        std::string px;
+        for (int y = 0; y < 48; ++y)
+            for (int x = 0; x < 64; ++x)
+                px.push_back(char(40 + slope * x + y));
+        return "ZORIMG\n" + std::string(label) + "\nrefresh test\n64 48\n" + px;
+    };
+    dir.write("sat/2026010412.img", image("1200Z  4 JAN 26", 0));
+    const std::string newer = dir.write("newer.img", image("1300Z  4 JAN 26", 3));
+    auto opt = isolated(dir, display());
+    opt.env["zorcurtime"] = "#202601041440";
+    auto args = [&](std::vector<std::string> head) {
+        head.insert(head.end(), {"-me", "mess", "-fp", dir.path().string(), "-sp", dir.file("sat"),
+                                 "-inp", "img", "-ge", "320x240+0+0"});
+        return head;
+    };
+    for (const char *f : {"2026010412", "newer"}) {
+        const std::string in =
+            std::string(f) == "newer" ? newer : dir.file("sat/" + std::string(f) + ".img");
+        auto r = testsupport::run_xsat(args({"-ba", "-ip", dir.path().string(), "-of",
+                                             "png=" + std::string(f) + ".png", "-de", "d", in}),
+                                       opt);
+        ASSERT_EQ(r.status, 0) << r.out << r.err;
+    }
+
+    const std::string x = "DISPLAY=" + display() + " xdotool ";
+    x11test::Background keys(
+        "cd " + dir.path().string() + "; grab() { w=$(" + x +
+        "search --onlyvisible --name . | head -1); DISPLAY=" + display() +
+        " xwd -id $w -nobdrs -silent -out grab$1.xwd; }; for i in $(seq 100); do " + x +
+        "search --onlyvisible --name . >/dev/null 2>&1 && break; sleep 0.1; done; sleep 0.5; "
+        "grab 0; cp newer.img sat/2026010413.img; sleep 5; grab 1; " +
+        x + "mousemove 100 100 key Return");
+    opt.timeout_s = 40;
+    opt.env["ASAN_OPTIONS"] = "verify_asan_link_order=0"; // libfaketime comes before it
+    std::vector<std::string> run = {"-f", "+0 x30", XSAT_BINARY};
+    for (const std::string &a : args({"-de", "d", "-pp", "refresh", "-cu", "la"}))
+        run.push_back(a);
+    auto r = testsupport::run_program("faketime", run, opt);
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("2026010413.img"), std::string::npos) << "no refresh: " << r.out;
+
+    std::vector<oracle::Rgb> batch;
+    for (const char *want : {"2026010412.png", "newer.png"}) {
+        auto pic = oracle::run_to_ppm("pngtopnm", {dir.file(want)});
+        ASSERT_TRUE(pic) << want;
+        batch.push_back(*pic);
+    }
+    ASSERT_NE(batch[0].px, batch[1].px);
+    for (int i = 0; i < 2; ++i) {
+        auto pic = oracle::xwdtopnm(dir.file("grab" + std::to_string(i) + ".xwd"));
+        ASSERT_TRUE(pic) << "grab " << i;
+        EXPECT_EQ(pic->px, batch[size_t(i)].px) << "grab " << i;
+    }
 }
 
 } // namespace
