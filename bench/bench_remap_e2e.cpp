@@ -314,7 +314,7 @@ int main(int argc, char **argv) {
                     if (k >= warm)
                         rate.push_back(kNx * kNy / s / 1e6);
                     if (bound > 0 && threads == 1 && !cached && k == 0)
-                        grid_out = work.data;
+                        grid_out.assign(work.data.begin(), work.data.end());
                 }
                 const Stats s = stats(rate);
                 std::printf("  %-20s threads %d %-7s %7.1f [%.1f, %.1f] Mpx/s\n",

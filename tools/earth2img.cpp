@@ -86,7 +86,7 @@ int main(int argc, char **argv) {
     // latitude of -90..90 then lies between pixel centres, with no seam at the date line
     // or hole at the poles.
     const int wx = nx + 2, wy = ny + 2;
-    std::vector<uint8_t> wide(static_cast<size_t>(wx) * static_cast<size_t>(wy));
+    PixelVector<uint8_t> wide(static_cast<size_t>(wx) * static_cast<size_t>(wy));
     for (int y = 0; y < wy; ++y) {
         const uint8_t *src = grey.data() + static_cast<size_t>(std::clamp(y - 1, 0, ny - 1)) * nx;
         uint8_t *dst = wide.data() + static_cast<size_t>(y) * wx;

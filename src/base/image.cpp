@@ -9,7 +9,7 @@ int IMG_init(IMAGE *image) {
 }
 
 int IMG_free(IMAGE *image) {
-    std::vector<uint8_t>().swap(image->data);
+    PixelVector<uint8_t>().swap(image->data);
     image->colors.reset();
     image->num_colors = 0;
     return 0;
@@ -18,7 +18,7 @@ int IMG_free(IMAGE *image) {
 int IMG_copy(IMAGE *to, const IMAGE *from) {
     if (to == from)
         return 1;
-    std::vector<uint8_t> pixels;
+    PixelVector<uint8_t> pixels;
     int ok = 1;
     if (!from->data.empty() && from->bytes_per_line > 0 && from->ny > 0) {
         const size_t n = static_cast<size_t>(from->bytes_per_line) * static_cast<size_t>(from->ny);

@@ -11,6 +11,7 @@
 
 #include "base/date.h"
 #include "base/domain.h"
+#include "base/pixel_buffer.h"
 
 struct IMAGE {
     int32_t source = 0;  // 50 native/remapped, 51 AREA, 53 GINI, 55 raster, 59 GeoTIFF, 60 LRIT
@@ -33,7 +34,7 @@ struct IMAGE {
     std::shared_ptr<std::vector<float>> colors;
     int32_t transparent = -1;
     DOMAIN domain;
-    std::vector<uint8_t> data; // bytes_per_line x ny bytes, top row first
+    PixelVector<uint8_t> data; // bytes_per_line x ny bytes, top row first
 };
 
 inline constexpr size_t IMG_LABEL_MAX = 51;

@@ -1,15 +1,20 @@
 // Pixel buffers of whole images. A fresh buffer of tens of megabytes costs more in page
-// faults (one per 4 KB page on first touch) than in the bytes written to it; asking for
-// huge pages on it first makes that a few dozen faults. Readers reserve the bytes the
-// file still holds, advise, then fill: no buffer grows by reallocation and copying.
+// faults (one per 4 KB page on first touch) than in the bytes written to it. Buffers of
+// 2 MB and more are therefore mapped on 2 MB boundaries and advised to use huge pages,
+// which makes that a few faults per buffer; smaller ones come from the heap. Readers
+// reserve the bytes the file still holds, then fill: no buffer grows by reallocation and
+// copying.
 #pragma once
 
 #include <sys/mman.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
+#include <new>
 #include <vector>
 
 // Bytes of a regular file from the stream's offset at to its end; SIZE_MAX for
@@ -21,13 +26,41 @@ inline size_t PIX_bytes_left(FILE *stream, int64_t at) {
     return st.st_size > at && at >= 0 ? size_t(st.st_size - at) : 0;
 }
 
-// Room for n elements in v (nothing is added), on huge pages where the system has them.
-// Throws std::bad_alloc.
-template <class T> void PIX_reserve(std::vector<T> &v, size_t n) {
-    v.reserve(n);
-    constexpr uintptr_t kHuge = uintptr_t{1} << 21;
-    const uintptr_t begin = (uintptr_t(v.data()) + kHuge - 1) & ~(kHuge - 1);
-    const uintptr_t end = (uintptr_t(v.data()) + v.capacity() * sizeof(T)) & ~(kHuge - 1);
-    if (end > begin)
-        madvise(reinterpret_cast<void *>(begin), end - begin, MADV_HUGEPAGE); // advice only
+namespace pix {
+
+inline constexpr size_t kHuge = size_t{1} << 21;
+
+// Whole huge pages for bytes, aligned; throws std::bad_alloc.
+void *map_huge(size_t bytes);
+void unmap_huge(void *p, size_t bytes);
+
+} // namespace pix
+
+// The allocator of pixel buffers: huge-page mappings from pix::kHuge bytes up.
+template <class T> struct PixelAllocator {
+    using value_type = T;
+    PixelAllocator() noexcept = default;
+    template <class U> PixelAllocator(const PixelAllocator<U> &) noexcept {}
+
+    T *allocate(size_t n) {
+        if (n > SIZE_MAX / sizeof(T))
+            throw std::bad_alloc();
+        if (n * sizeof(T) < pix::kHuge)
+            return std::allocator<T>().allocate(n);
+        return static_cast<T *>(pix::map_huge(n * sizeof(T)));
+    }
+    void deallocate(T *p, size_t n) noexcept {
+        if (n * sizeof(T) < pix::kHuge)
+            std::allocator<T>().deallocate(p, n);
+        else
+            pix::unmap_huge(p, n * sizeof(T));
+    }
+    template <class U> bool operator==(const PixelAllocator<U> &) const noexcept { return true; }
+};
+
+template <class T> using PixelVector = std::vector<T, PixelAllocator<T>>;
+
+// Pixels compare with plain byte vectors by value.
+template <class T> bool operator==(const PixelVector<T> &a, const std::vector<T> &b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end());
 }

@@ -275,19 +275,6 @@ void CODEC_reset_state() {
     st() = CodecState{};
 }
 
-bool CODEC_alloc(std::vector<uint8_t> &buf, size_t n) {
-    try {
-        std::vector<uint8_t>(n, 0).swap(buf);
-        return true;
-    } catch (const std::bad_alloc &) {
-        std::vector<uint8_t>().swap(buf);
-        return false;
-    } catch (const std::length_error &) {
-        std::vector<uint8_t>().swap(buf);
-        return false;
-    }
-}
-
 void CODEC_skip_star_line(ByteCursor &in) {
     const int64_t start = in.pos();
     uint8_t head[3] = {0, 0, 0};

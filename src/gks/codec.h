@@ -7,7 +7,9 @@
 
 #include <array>
 #include <cstdint>
+#include <new>
 #include <optional>
+#include <stdexcept>
 #include <vector>
 
 #include "base/image.h"
@@ -95,8 +97,17 @@ void CODEC_set_max_pixels(int64_t n);
 int64_t CODEC_max_pixels();
 void CODEC_reset_state();
 
-// Pixel buffer of n bytes, zeroed; false when it cannot be allocated.
-bool CODEC_alloc(std::vector<uint8_t> &buf, size_t n);
+// Pixel buffer of n bytes, zeroed; false (and empty) when it cannot be allocated.
+template <class Bytes> bool CODEC_alloc(Bytes &buf, size_t n) {
+    try {
+        Bytes(n, 0).swap(buf);
+        return true;
+    } catch (const std::bad_alloc &) {
+    } catch (const std::length_error &) {
+    }
+    Bytes().swap(buf);
+    return false;
+}
 
 // A file may begin with a "** " line before its signature: skips it. The cursor stands at
 // the start of the file; afterwards at the signature.

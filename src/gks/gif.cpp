@@ -575,7 +575,7 @@ class CodeReader {
 enum class Lzw { Done, Short, Bad };
 
 // Decodes codes into frame (its size is the pixel count wanted); decoded tells how many.
-Lzw lzw_decode(ByteCursor &in, int code_size, std::vector<uint8_t> &frame, size_t &decoded,
+Lzw lzw_decode(ByteCursor &in, int code_size, PixelVector<uint8_t> &frame, size_t &decoded,
                const char *name) {
     std::array<uint16_t, kMaxCodes> prefix{};
     std::array<uint8_t, kMaxCodes> suffix{};
@@ -753,7 +753,7 @@ int read_image(ByteCursor &in, IMAGE &im, bool have_global, const char *name) {
         MESS_print(MESS_WARN, "GIF_read: %s: image size %dx%d refused\n", name, w, h);
         return 0;
     }
-    std::vector<uint8_t> frame;
+    PixelVector<uint8_t> frame;
     if (!CODEC_alloc(frame, static_cast<size_t>(w) * static_cast<size_t>(h))) {
         MESS_print(MESS_WARN, "Unable to allocate data buffer.\n");
         return 0;

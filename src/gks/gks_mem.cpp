@@ -45,7 +45,7 @@ constexpr int kDefaultWidth = 640, kDefaultHeight = 512;
 constexpr int kMaxSide = 16384;
 constexpr uint32_t kBlack = 0, kWhite = 0xFFFFFF;
 
-using Surface = std::vector<uint32_t>;
+using Surface = PixelVector<uint32_t>;
 
 // The pixel of a colour as a TrueColor server makes it: 16-bit intensities (truncated),
 // their high bytes.
@@ -207,7 +207,7 @@ class MemDevice final : public GksDevice, public GFrameHost {
     unsigned long create() override {
         try {
             Surface &s = surfaces_[next_id_];
-            PIX_reserve(s, size_t(w_) * size_t(h_));
+            s.reserve(size_t(w_) * size_t(h_));
             s.assign(size_t(w_) * size_t(h_), back_);
         } catch (const std::bad_alloc &) {
             surfaces_.erase(next_id_);
@@ -529,7 +529,7 @@ int MemDevice::grab(IMAGE *image) const {
     image->color_type = 0;
     image->num_colors = 0;
     try {
-        PIX_reserve(image->data, size_t(4) * size_t(w) * size_t(h));
+        image->data.reserve(size_t(4) * size_t(w) * size_t(h));
         image->data.resize(size_t(4) * size_t(w) * size_t(h));
     } catch (const std::bad_alloc &) {
         MESS_print(MESS_WARN, "gget_image: Unable to allocate data buffer.\n");

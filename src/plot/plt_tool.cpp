@@ -57,6 +57,7 @@ struct PltState {
     PLT_DOMAIN_FUNC refresh_func = nullptr;
     PLT_DETACH_FUNC detach = ZOR_back_proc;
     PLT_IMAGE_WRITER img_writer = nullptr;
+    bool file_output = false;
 };
 
 PltState &st() {
@@ -79,8 +80,8 @@ bool wants_window() {
 }
 
 // ---- memory workstation fallback ------------------------------------------------------
-// A batch run that writes dumps needs no screen: when no display can be opened the picture
-// is drawn in memory, at the size the window would have had ("geometry"), with the plot
+// A batch run that writes dumps or files of its own needs no screen: when no display can be opened
+// the picture is drawn in memory, at the size the window would have had ("geometry"), with the plot
 // set up as for the window. One line says so. False when that fails too.
 bool open_memory_workstation(float aspect) {
     PltState &s = st();
@@ -194,7 +195,7 @@ int PLT_open(float aspect) {
     if (plotting_off())
         return -1;
     s.work_id = 1;
-    const bool memory_ok = FLAG_batch() && s.dump != 0 && wants_window();
+    const bool memory_ok = FLAG_batch() && (s.dump != 0 || s.file_output) && wants_window();
     if (memory_ok && no_display() && open_memory_workstation(aspect)) {
         s.wk_type = GPH_get_ws_type();
         return 0;
@@ -392,6 +393,10 @@ void PLT_set_detach_func(PLT_DETACH_FUNC func) {
 
 void PLT_set_image_writer(PLT_IMAGE_WRITER func) {
     st().img_writer = func;
+}
+
+void PLT_set_file_output(bool on) {
+    st().file_output = on;
 }
 
 int PLT_dump(int frame) {

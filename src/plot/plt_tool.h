@@ -98,6 +98,9 @@ int PLT_dump(int frame);
 // Writer of the native image dumps (the image record's owner registers it); 1 on success.
 using PLT_IMAGE_WRITER = int (*)(const char *name, const IMAGE *image);
 void PLT_set_image_writer(PLT_IMAGE_WRITER func);
+// The program writes files of its own from each frame (native images): a batch run with
+// no display then draws in memory, as it does for dumps. Set before PLT_open.
+void PLT_set_file_output(bool on);
 
 // Formats a status line (printf style, at most 300 characters) and shows it on the
 // workstation's message line; nothing while no workstation is open.

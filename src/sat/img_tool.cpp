@@ -216,12 +216,12 @@ bool read_data_name(FILE *fp, std::string &name) {
 
 // Plain pixels: all `size` bytes must be there. The buffer grows with what arrives, so a
 // stream (a pipe) that claims a huge image and delivers little costs little.
-bool read_plain(FILE *fp, const char *name, size_t size, std::vector<uint8_t> &data) {
+bool read_plain(FILE *fp, const char *name, size_t size, PixelVector<uint8_t> &data) {
     constexpr size_t kStep = size_t{1} << 24;
     data.clear();
     const long at = std::ftell(fp);
     const size_t left = PIX_bytes_left(fp, at);
-    PIX_reserve(data, std::min(size, left == SIZE_MAX || at < 0 ? kStep : left));
+    data.reserve(std::min(size, left == SIZE_MAX || at < 0 ? kStep : left));
     size_t got = 0;
     while (got < size) {
         data.resize(got + std::min(kStep, size - got));
@@ -242,7 +242,7 @@ bool read_plain(FILE *fp, const char *name, size_t size, std::vector<uint8_t> &d
 // early is waited for (it may still be being written); what was decoded is kept and the rest
 // of the image is blank. The buffer grows with the decoded bytes. False, with a message, when
 // not one byte could be decoded.
-bool read_compressed(FILE *fp, const char *name, size_t expected, std::vector<uint8_t> &data) {
+bool read_compressed(FILE *fp, const char *name, size_t expected, PixelVector<uint8_t> &data) {
     const IMG_READ_LIMITS &lim = st().limits;
     data.clear();
     std::vector<uint8_t> in(ZCHUNK);

@@ -609,7 +609,7 @@ class RowNavigator {
 
 // Maps the pages of a fresh buffer in one call: a fault per page costs far more than
 // the bytes written to it, most of all in a virtual machine. Advice only.
-void prefault(std::vector<uint8_t> &v) {
+void prefault(PixelVector<uint8_t> &v) {
 #ifdef MADV_POPULATE_WRITE
     const uintptr_t page = 4096;
     const uintptr_t begin = (uintptr_t(v.data()) + page - 1) & ~(page - 1);
@@ -821,8 +821,8 @@ void remap_by_rows(const SAT_GEOM &g, const IMAGE &image, const Pixels &px, cons
         seg.ok.resize(size_t(out.ny) * nodes);
         seg.own.resize(size_t(out.ny));
     } else if (keep) {
-        PIX_reserve(all_rows, n);
-        PIX_reserve(all_cols, n);
+        all_rows.reserve(n);
+        all_cols.reserve(n);
         all_rows.resize(n);
         all_cols.resize(n);
     }
@@ -1021,9 +1021,9 @@ int SAT_remap_image(const SAT_GEOM &g, IMAGE *image, const DOMAIN *domain) {
     if (is_missing(out.param[1]))
         out.param[1] = out.clon;
     const SAT_PARAMS &p = *g.params;
-    std::vector<uint8_t> data;
+    PixelVector<uint8_t> data;
     try {
-        PIX_reserve(data, size_t(out.nx) * size_t(out.ny));
+        data.reserve(size_t(out.nx) * size_t(out.ny));
         prefault(data);
         data.resize(size_t(out.nx) * size_t(out.ny));
         // Without the navigation and without a usable domain of its own, the image
@@ -1141,7 +1141,7 @@ int SAT_zoom_image(const SAT_GEOM &g, IMAGE *image, float clat, float clon, floa
     MESS_print(MESS_OUT3, "Zoomed image domain: ");
     DOM_print(MESS_OUT3, &dom);
 
-    std::vector<uint8_t> data(size_t(nw) * size_t(nh), 0);
+    PixelVector<uint8_t> data(size_t(nw) * size_t(nh), 0);
     const bool pix_ave = p.pix_ave != 0;
     for (int r = 0; r < nh && px.data; ++r) {
         const double sr = row0 + r * inv;

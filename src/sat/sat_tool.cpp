@@ -418,6 +418,7 @@ bool open_or_reset(const DOMAIN &domain) {
     }
     const bool unknown = domain.proj == MISSING && domain.nx == MISSING;
     PLT_set_image_writer(write_native);
+    PLT_set_file_output(SAT_out_file() != 0);
     PLT_open(unknown ? kDefaultAspect : DOM_aspect(&domain));
     PLT_set_callback(SAT_callback);
     PLT_set_zoom_func(SAT_plot);

@@ -244,8 +244,8 @@ int decode_plain_lines(ByteCursor &in, AREA &a, int lines, int elems, int bytes,
         constexpr size_t kStep = size_t{1} << 24;
         const size_t total = width * static_cast<size_t>(lines);
         const int64_t left = in.size() - in.pos();
-        PIX_reserve(a.data, in.size() < 0 ? std::min(total, kStep)
-                                          : std::min(total, size_t(std::max<int64_t>(left, 0))));
+        a.data.reserve(in.size() < 0 ? std::min(total, kStep)
+                                     : std::min(total, size_t(std::max<int64_t>(left, 0))));
         size_t got = 0;
         while (got < total) {
             a.data.resize(got + std::min(kStep, total - got));

@@ -53,7 +53,7 @@ struct AREA {
     std::vector<int32_t> ps_nav;   // 128 words, "PS" or "MSAT"
     std::vector<int32_t> tanc_nav; // 128 words
     std::vector<int32_t> proj_nav; // 128 words, "MOLL", "RECT", "MERC" or "LAMB"
-    std::vector<uint8_t> data;     // lines x elements bytes, top line first
+    PixelVector<uint8_t> data;     // lines x elements bytes, top line first
 };
 
 // The filled navigation slot, or nullptr.

@@ -448,7 +448,7 @@ size_t unpack_bits(std::span<const uint8_t> in, uint8_t *out, size_t want) {
 
 // Pixels strip by strip; without byte counts the strips are read as one run
 // from the first offset. A strip cut short leaves the rest of its rows 0.
-void read_strips(const TiffInfo &t, const TiffBytes &f, std::vector<uint8_t> &data) {
+void read_strips(const TiffInfo &t, const TiffBytes &f, PixelVector<uint8_t> &data) {
     const size_t row = static_cast<size_t>(t.width);
     const bool counted = t.strip_counts.size() == t.strip_offsets.size();
     const size_t rows_per_strip = counted && t.rows_per_strip > 0

@@ -212,8 +212,8 @@ void geos_domain(LritState &s, DOMAIN &dom) {
 }
 
 // Up to limit bytes of the rest of the file.
-std::vector<uint8_t> read_rest(ByteCursor &in, int64_t limit) {
-    std::vector<uint8_t> out;
+PixelVector<uint8_t> read_rest(ByteCursor &in, int64_t limit) {
+    PixelVector<uint8_t> out;
     if (in.size() >= 0) {
         const int64_t avail = std::max<int64_t>(0, in.size() - in.pos());
         out.resize(static_cast<size_t>(std::min(avail, limit)));
@@ -243,7 +243,7 @@ int decode_plain(const LritState &s, IMAGE *image, int64_t pixels) {
         return -1;
     }
     const int64_t need = bytes > 0 ? pixels * bytes : (pixels * s.bits + 7) / 8;
-    std::vector<uint8_t> raw = read_rest(*s.in, need);
+    PixelVector<uint8_t> raw = read_rest(*s.in, need);
     if (static_cast<int64_t>(raw.size()) < need) {
         MESS_print(MESS_WARN, "SAT_read_LRIT: Image of %dx%d needs %lld bytes, the file has %zu\n",
                    s.columns, s.lines, static_cast<long long>(need), raw.size());
@@ -264,7 +264,7 @@ int decode_plain(const LritState &s, IMAGE *image, int64_t pixels) {
 }
 
 int decode_compressed(const LritState &s, IMAGE *image, int64_t pixels) {
-    const std::vector<uint8_t> raw = read_rest(*s.in, kMaxCompressedBytes);
+    const PixelVector<uint8_t> raw = read_rest(*s.in, kMaxCompressedBytes);
     if (pixels > static_cast<int64_t>(raw.size()) * kPixelsPerCompressedByte) {
         MESS_print(MESS_WARN,
                    "SAT_read_LRIT: %zu bytes of compressed data cannot hold %dx%d pixels\n",

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "sat/img_tool.h"
 #include "support/test_support.h"
 
 namespace {
@@ -267,6 +268,20 @@ TEST_F(PictureE2E, BatchWithoutAnXServerDrawsInMemory) {
     for (size_t i = 0; i < mem->px.size(); i += 3)
         differ += !std::equal(&mem->px[i], &mem->px[i] + 3, &x11->px[i]);
     EXPECT_LT(differ, 400 * 300 / 1000) << "pixels differing from the window's picture";
+
+    // Native images of the frames are files of the program's own: no display needed either.
+    r = testsupport::run_xsat(with_data({"-ba", "-me", "mess", "-ge", "400x300", "-of", "img",
+                                         "-pd", "ps,30,-85,400,300,0.1,0.1", gvar}),
+                              opt);
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    const size_t w = r.out.find("Writing image file: ");
+    ASSERT_NE(w, std::string::npos) << r.out;
+    IMAGE back;
+    const std::string name = r.out.substr(w + 20, r.out.find('\n', w) - w - 20);
+    ASSERT_EQ(IMG_read((dir.path() / name).c_str(), &back, 0), 1) << name;
+    EXPECT_GT(back.nx, 0);
+    EXPECT_LE(back.nx, 400) << "the plot inside the 400 x 300 picture";
+    EXPECT_EQ(back.nx * 3, back.ny * 4) << "the domain's shape";
 }
 
 // A loop of two files in a window, the plot filling it. Alt-v prints the position under the

@@ -84,7 +84,7 @@ TEST_F(PngTest, WriterMakesPalettePngsWithTextThatOthersDecode) {
         SCOPED_TRACE(indexed ? "indexed" : "32-bit");
         std::vector<uint8_t> expect;
         const IMAGE im = picture(45, 31, indexed, expect);
-        const std::vector<uint8_t> before = im.data;
+        const std::vector<uint8_t> before(im.data.begin(), im.data.end());
         const std::string f = dir.file("w.png");
         ASSERT_EQ(PNG_write(f.c_str(), &im), 1);
         EXPECT_EQ(im.data, before) << "the record stays unchanged";

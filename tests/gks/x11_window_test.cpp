@@ -18,7 +18,7 @@ IMAGE record(int nx, int ny, int bpp, std::vector<uint8_t> rows, std::vector<flo
     im.ny = ny;
     im.bits_per_pixel = bpp;
     im.bytes_per_line = int(rows.size()) / ny;
-    im.data = std::move(rows);
+    im.data.assign(rows.begin(), rows.end());
     if (!table.empty()) {
         im.num_colors = int(table.size() / 3);
         im.colors = std::make_shared<std::vector<float>>(std::move(table));

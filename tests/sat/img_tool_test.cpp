@@ -32,7 +32,7 @@ std::vector<uint8_t> pattern(size_t n) {
 // The same pixels, as Python source.
 const char *PY_PATTERN = "bytes((((i*7+(i//100)*13)^(i>>5))&255) for i in range(N))";
 
-std::string bytes_str(const std::vector<uint8_t> &v) {
+template <class Bytes> std::string bytes_str(const Bytes &v) {
     return std::string(v.begin(), v.end());
 }
 
@@ -42,7 +42,8 @@ IMAGE gray(int nx, int ny) {
     im.nx = im.bytes_per_line = nx;
     im.ny = ny;
     im.depth = 8;
-    im.data = pattern(static_cast<size_t>(nx) * ny);
+    const std::vector<uint8_t> p = pattern(static_cast<size_t>(nx) * ny);
+    im.data.assign(p.begin(), p.end());
     return im;
 }
 
@@ -368,7 +369,7 @@ TEST_F(ImgTest, WritesDeepPixelsAsBytes) {
         a.bits_per_pixel = r.bpp;
         a.byte_order = r.order;
         a.bytes_per_line = r.bpl;
-        a.data = r.row;
+        a.data.assign(r.row.begin(), r.row.end());
         a.data.insert(a.data.end(), r.row.begin(), r.row.end());
         std::vector<uint8_t> want = r.expect;
         want.insert(want.end(), r.expect.begin(), r.expect.end());

@@ -353,7 +353,7 @@ TEST_F(SatGeom, LongitudeLimits) {
 
 TEST_F(SatGeom, BadInputRemapAndZoom) {
     IMAGE im = image_of(4, 4, ll_domain(0, 0, 1, 1, 4, 4));
-    const std::vector<uint8_t> before = im.data;
+    const std::vector<uint8_t> before(im.data.begin(), im.data.end());
     const DOMAIN refused[] = {DOMAIN{}, DOMAIN{.proj = 50},
                               ll_domain(0, 0, 0.001f, 0.001f, 100000, 100000),
                               ll_domain(0, 0, 1, 1, -5, 3), ll_domain(0, 0, NAN, 1, 3, 3)};
@@ -362,7 +362,7 @@ TEST_F(SatGeom, BadInputRemapAndZoom) {
     EXPECT_EQ(im.data, before);
     const DOMAIN ok = ll_domain(0, 0, 1, 1, 3, 3);
     IMAGE truncated = im;
-    truncated.data.resize(5);
+    truncated.data.erase(truncated.data.begin() + 5, truncated.data.end());
     EXPECT_EQ(SAT_remap_image(&truncated, &ok), 0);
     // An empty image, one without a domain and one whose domain has dx 0 give black.
     IMAGE empty, nodomain = im, flat = im;
@@ -606,7 +606,7 @@ TEST_F(SatGeom, ThreadsAndTheKeptTable) {
     for (int step : {0, 20}) {
         SAT_params().remap_inc = step;
         for (float bound : {0.0f, SAT_REMAP_MAX_ERROR}) {
-            const std::vector<uint8_t> one = run(1, bound, nullptr, out);
+            const auto one = run(1, bound, nullptr, out);
             for (int threads : {2, 4})
                 EXPECT_EQ(run(threads, bound, nullptr, out), one)
                     << "step " << step << " bound " << bound << " threads " << threads;
@@ -627,7 +627,7 @@ TEST_F(SatGeom, ThreadsAndTheKeptTable) {
     SAT_geom_reset_state();
     SAT_REMAP_CACHE *cache = SAT_remap_cache();
     SAT_params().remap_inc = 20;
-    const std::vector<uint8_t> fresh = run(2, 0, nullptr, out);
+    const auto fresh = run(2, 0, nullptr, out);
     // Kept from the second remap on, used from the third.
     for (int k = 0; k < 3; ++k)
         EXPECT_EQ(run(2 - k % 2, 0, cache, out), fresh);

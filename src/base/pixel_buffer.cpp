@@ -1,0 +1,39 @@
+#include "base/pixel_buffer.h"
+
+#include <cstdint>
+
+namespace pix {
+
+namespace {
+size_t whole_pages(size_t bytes) {
+    return (bytes + kHuge - 1) & ~(kHuge - 1);
+}
+} // namespace
+
+void *map_huge(size_t bytes) {
+    if (bytes > SIZE_MAX - 2 * kHuge)
+        throw std::bad_alloc();
+    const size_t len = whole_pages(bytes);
+    // One huge page more than needed, so that an aligned run of len bytes lies inside;
+    // the ends around it go back at once.
+    void *m =
+        mmap(nullptr, len + kHuge, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (m == MAP_FAILED)
+        throw std::bad_alloc();
+    const auto start = reinterpret_cast<uintptr_t>(m);
+    const uintptr_t aligned = (start + kHuge - 1) & ~uintptr_t(kHuge - 1);
+    if (aligned > start)
+        munmap(m, aligned - start);
+    if (const size_t tail = start + len + kHuge - (aligned + len); tail > 0)
+        munmap(reinterpret_cast<void *>(aligned + len), tail);
+    void *p = reinterpret_cast<void *>(aligned);
+    madvise(p, len, MADV_HUGEPAGE); // advice only: small pages where there are no huge ones
+    return p;
+}
+
+void unmap_huge(void *p, size_t bytes) {
+    if (p)
+        munmap(p, whole_pages(bytes));
+}
+
+} // namespace pix
