@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <memory>
 #include <new>
+#include <utility>
 #include <vector>
 
 // Bytes of a regular file from the stream's offset at to its end; SIZE_MAX for
@@ -36,7 +37,9 @@ void unmap_huge(void *p, size_t bytes);
 
 } // namespace pix
 
-// The allocator of pixel buffers: huge-page mappings from pix::kHuge bytes up.
+// The allocator of pixel buffers: huge-page mappings from pix::kHuge bytes up. Elements
+// made without a value are left as they are (resize(n) does not clear what a read is about
+// to fill): whoever needs zeros asks for them, as in resize(n, 0).
 template <class T> struct PixelAllocator {
     using value_type = T;
     PixelAllocator() noexcept = default;
@@ -54,6 +57,12 @@ template <class T> struct PixelAllocator {
             std::allocator<T>().deallocate(p, n);
         else
             pix::unmap_huge(p, n * sizeof(T));
+    }
+    template <class U, class... Args> void construct(U *p, Args &&...args) {
+        if constexpr (sizeof...(Args) == 0)
+            ::new (static_cast<void *>(p)) U;
+        else
+            ::new (static_cast<void *>(p)) U(std::forward<Args>(args)...);
     }
     template <class U> bool operator==(const PixelAllocator<U> &) const noexcept { return true; }
 };

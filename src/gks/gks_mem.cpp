@@ -486,24 +486,56 @@ int MemDevice::put_image(const char *who, const IMAGE &im, int x, int y, const f
             rgb[k] = m ? float((v & m) >> __builtin_ctz(m)) / float(m >> __builtin_ctz(m)) : 0;
         }
     };
+    auto hidden = [&](const float *rgb) {
+        return transparent && std::fabs(transparent[0] - rgb[0]) +
+                                      std::fabs(transparent[1] - rgb[1]) +
+                                      std::fabs(transparent[2] - rgb[2]) <
+                                  0.01f;
+    };
     const int64_t bpl = im.bytes_per_line;
+    // Columns of the picture that land on the surface.
+    const int i0 = std::max(0, -px), i1 = std::min(im.nx, w_ - px);
+    if (bits <= 8) {
+        // Indexed storage: every value's pixel once, then a look-up per pixel.
+        std::array<uint32_t, 256> lut{};
+        std::array<bool, 256> skip{};
+        for (uint32_t v = 0; v < (1u << bits); ++v) {
+            float rgb[3];
+            rgb_of(v, rgb);
+            skip[v] = hidden(rgb);
+            lut[v] = pixel_of_rgb(rgb[0], rgb[1], rgb[2]);
+        }
+        const bool any_skip = std::find(skip.begin(), skip.end(), true) != skip.end();
+        for (int j = 0; j < im.ny; ++j) {
+            const int yy = py + j;
+            if (yy < 0 || yy >= h_)
+                continue;
+            const uint8_t *row = im.data.data() + bpl * j;
+            uint32_t *line = s->data() + size_t(yy) * size_t(w_);
+            if (bits == 8 && !any_skip) {
+                for (int i = i0; i < i1; ++i)
+                    line[px + i] = lut[row[i]];
+                continue;
+            }
+            for (int i = i0; i < i1; ++i) {
+                const uint32_t v = CODEC_pixel(*layout, row, i);
+                if (!skip[v])
+                    line[px + i] = lut[v];
+            }
+        }
+        return 0;
+    }
     for (int j = 0; j < im.ny; ++j) {
-        int yy = py + j;
+        const int yy = py + j;
         if (yy < 0 || yy >= h_)
             continue;
         const uint8_t *row = im.data.data() + bpl * j;
-        for (int i = 0; i < im.nx; ++i) {
-            int xx = px + i;
-            if (xx < 0 || xx >= w_)
-                continue;
+        for (int i = i0; i < i1; ++i) {
             float rgb[3];
             rgb_of(CODEC_pixel(*layout, row, i), rgb);
-            if (transparent && std::fabs(transparent[0] - rgb[0]) +
-                                       std::fabs(transparent[1] - rgb[1]) +
-                                       std::fabs(transparent[2] - rgb[2]) <
-                                   0.01f)
-                continue;
-            (*s)[size_t(yy) * size_t(w_) + size_t(xx)] = pixel_of_rgb(rgb[0], rgb[1], rgb[2]);
+            if (!hidden(rgb))
+                (*s)[size_t(yy) * size_t(w_) + size_t(px + i)] =
+                    pixel_of_rgb(rgb[0], rgb[1], rgb[2]);
         }
     }
     return 0;

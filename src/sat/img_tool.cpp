@@ -318,7 +318,7 @@ bool read_compressed(FILE *fp, const char *name, size_t expected, PixelVector<ui
     if (problem)
         MESS_print(MESS_WARN, "IMG_read_zor: %s: compressed data %s; kept %zu of %zu bytes\n", name,
                    problem, done, expected);
-    data.resize(expected);
+    data.resize(expected, 0);
     return true;
 }
 

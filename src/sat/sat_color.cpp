@@ -348,14 +348,25 @@ int SAT_color_image(IMAGE *image) {
         const size_t width = size_t(std::max(image->bytes_per_line, 0));
         const size_t rows = size_t(std::max(image->ny, 0));
         const size_t total = std::min(image->data.size(), width * rows);
-        for (size_t k = 0; k < total; ++k) {
-            const int x = int(k % width), y = int(k / width);
-            const uint8_t v = image->data[k];
-            uint8_t out =
-                DITHER_val(s.dither, s.sat_dither[v], x, y) ? s.sat_dith_ind[v] : s.sat_ind[v];
-            if (pattern && !gfill_test(fill, x, y))
-                out = static_cast<uint8_t>(black);
-            image->data[k] = out;
+        const bool dithered = s.dither == DITHER_3 || s.dither == DITHER_5;
+        uint8_t *px = image->data.data();
+        for (size_t start = 0; start < total; start += width) {
+            const size_t end = std::min(total, start + width);
+            const int y = int(start / width);
+            if (!dithered && !pattern) { // the usual case: one look-up per pixel
+                for (size_t k = start; k < end; ++k)
+                    px[k] = s.sat_ind[px[k]];
+                continue;
+            }
+            for (size_t k = start; k < end; ++k) {
+                const int x = int(k - start);
+                const uint8_t v = px[k];
+                uint8_t out =
+                    DITHER_val(s.dither, s.sat_dither[v], x, y) ? s.sat_dith_ind[v] : s.sat_ind[v];
+                if (pattern && !gfill_test(fill, x, y))
+                    out = static_cast<uint8_t>(black);
+                px[k] = out;
+            }
         }
     }
     image->num_colors = n;

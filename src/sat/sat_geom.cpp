@@ -1025,7 +1025,7 @@ int SAT_remap_image(const SAT_GEOM &g, IMAGE *image, const DOMAIN *domain) {
     try {
         data.reserve(size_t(out.nx) * size_t(out.ny));
         prefault(data);
-        data.resize(size_t(out.nx) * size_t(out.ny));
+        data.resize(size_t(out.nx) * size_t(out.ny), 0);
         // Without the navigation and without a usable domain of its own, the image
         // cannot be placed: the output stays black.
         const bool use_area = p.tran_sat != 0 && p.remap_inc > 0 && has_navigation(g.nav);

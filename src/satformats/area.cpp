@@ -218,14 +218,14 @@ int decode_sync_lines(ByteCursor &in, AREA &a, int lines, int elems, int prefix)
             for (auto &v : line)
                 v = shift_count(v, shift);
         const size_t at = static_cast<size_t>(count) * width;
-        a.data.resize(at + width);
+        a.data.resize(at + width, 0); // lines skipped by the sync numbers stay black
         std::memcpy(a.data.data() + at, line.data(), width);
         ++count;
         if (framed)
             height = count;
         p = n;
     }
-    a.data.resize(static_cast<size_t>(height) * width);
+    a.data.resize(static_cast<size_t>(height) * width, 0);
     return height;
 }
 
@@ -255,6 +255,7 @@ int decode_plain_lines(ByteCursor &in, AREA &a, int lines, int elems, int bytes,
         }
         const size_t rows = (got + width - 1) / width;
         a.data.resize(rows * width);
+        std::fill(a.data.begin() + ptrdiff_t(got), a.data.end(), 0); // the short last line
         complete = got == total;
         return static_cast<int>(rows);
     }
@@ -265,7 +266,7 @@ int decode_plain_lines(ByteCursor &in, AREA &a, int lines, int elems, int bytes,
         size_t got = in.read(raw.data(), raw.size());
         if (got == 0)
             return l;
-        a.data.resize((static_cast<size_t>(l) + 1) * width);
+        a.data.resize((static_cast<size_t>(l) + 1) * width, 0);
         uint8_t *out = a.data.data() + static_cast<size_t>(l) * width;
         size_t n = got / static_cast<size_t>(bytes);
         if (bytes == 1) {
