@@ -443,7 +443,8 @@ bool GifWriter::add(IMAGE &image, int delay) {
     std::unique_ptr<uint8_t[]> codes;
     try {
         codes = std::make_unique_for_overwrite<uint8_t[]>(offset[segments]);
-        while (coders_.size() < std::min(segments, threads_for(opt_.threads)))
+        while (coders_.size() <
+               std::min(segments, threads_for(opt_.threads < 0 ? st().threads : opt_.threads)))
             coders_.push_back(std::make_unique<Coder>());
     } catch (const std::bad_alloc &) {
         MESS_print(MESS_WARN, "GIF_write: no memory for a %dx%d picture\n", image.nx, image.ny);
@@ -524,7 +525,6 @@ int GIF_write(const char *name, IMAGE *image) {
     opt.interlace = st().use_inter;
     opt.transparent = st().trans;
     opt.transparent_pixel = gget_color_ind(-1);
-    opt.threads = st().threads;
     GifWriter w;
     if (!w.open(name, opt))
         return 0;
