@@ -1,5 +1,7 @@
 #include "base/pixel_buffer.h"
 
+#include <sys/mman.h>
+
 #include <cstdint>
 
 namespace pix {

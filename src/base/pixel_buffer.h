@@ -6,7 +6,6 @@
 // copying.
 #pragma once
 
-#include <sys/mman.h>
 #include <sys/stat.h>
 
 #include <algorithm>

@@ -107,8 +107,8 @@ struct GifWriter::Coder {
     int prefix = -1;
     uint64_t acc = 0; // bits not yet written, least significant first
     int nbits = 0;
-    // Where the packed codes go (room for kCodeBytes of the pixels put), and how many bytes
-    // are there.
+    // Where the packed codes go (room for code_bytes() of the pixels put), and how many
+    // bytes are there.
     uint8_t *raw = nullptr;
     size_t used = 0;
 
@@ -443,8 +443,7 @@ bool GifWriter::add(IMAGE &image, int delay) {
     std::unique_ptr<uint8_t[]> codes;
     try {
         codes = std::make_unique_for_overwrite<uint8_t[]>(offset[segments]);
-        while (coders_.size() <
-               std::min(segments, threads_for(opt_.threads < 0 ? st().threads : opt_.threads)))
+        while (coders_.size() < std::min(segments, threads_for(st().threads)))
             coders_.push_back(std::make_unique<Coder>());
     } catch (const std::bad_alloc &) {
         MESS_print(MESS_WARN, "GIF_write: no memory for a %dx%d picture\n", image.nx, image.ny);

@@ -42,8 +42,6 @@ class GifWriter {
         // Always precede a frame with a graphic control extension (animations); otherwise
         // only when a transparent colour is given.
         bool always_control = false;
-        // Coding threads: 0 for one per processor, negative for the count GIF_threads set.
-        int threads = -1;
     };
     GifWriter();
     ~GifWriter();

@@ -206,9 +206,7 @@ class MemDevice final : public GksDevice, public GFrameHost {
     void set_target(unsigned long id) override { target_ = id ? id : base_; }
     unsigned long create() override {
         try {
-            Surface &s = surfaces_[next_id_];
-            s.reserve(size_t(w_) * size_t(h_));
-            s.assign(size_t(w_) * size_t(h_), back_);
+            surfaces_[next_id_].assign(size_t(w_) * size_t(h_), back_);
         } catch (const std::bad_alloc &) {
             surfaces_.erase(next_id_);
             return 0;
@@ -561,7 +559,6 @@ int MemDevice::grab(IMAGE *image) const {
     image->color_type = 0;
     image->num_colors = 0;
     try {
-        image->data.reserve(size_t(4) * size_t(w) * size_t(h));
         image->data.resize(size_t(4) * size_t(w) * size_t(h));
     } catch (const std::bad_alloc &) {
         MESS_print(MESS_WARN, "gget_image: Unable to allocate data buffer.\n");

@@ -18,8 +18,6 @@
 
 #include "sat/sat_geom.h"
 
-#include <sys/mman.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cmath>
@@ -607,20 +605,6 @@ class RowNavigator {
     std::vector<OwnPixel> own_list_;
 };
 
-// Maps the pages of a fresh buffer in one call: a fault per page costs far more than
-// the bytes written to it, most of all in a virtual machine. Advice only.
-void prefault(PixelVector<uint8_t> &v) {
-#ifdef MADV_POPULATE_WRITE
-    const uintptr_t page = 4096;
-    const uintptr_t begin = (uintptr_t(v.data()) + page - 1) & ~(page - 1);
-    const uintptr_t end = (uintptr_t(v.data()) + v.capacity()) & ~(page - 1);
-    if (end > begin)
-        madvise(reinterpret_cast<void *>(begin), end - begin, MADV_POPULATE_WRITE);
-#else
-    (void)v;
-#endif
-}
-
 bool output_size_ok(long nx, long ny, const char *caller) {
     if (nx <= 0 || ny <= 0 || nx > IMG_MAX_SIDE || ny > IMG_MAX_SIDE ||
         int64_t(nx) * int64_t(ny) > kMaxOutPixels) {
@@ -821,8 +805,6 @@ void remap_by_rows(const SAT_GEOM &g, const IMAGE &image, const Pixels &px, cons
         seg.ok.resize(size_t(out.ny) * nodes);
         seg.own.resize(size_t(out.ny));
     } else if (keep) {
-        all_rows.reserve(n);
-        all_cols.reserve(n);
         all_rows.resize(n);
         all_cols.resize(n);
     }
@@ -1023,8 +1005,6 @@ int SAT_remap_image(const SAT_GEOM &g, IMAGE *image, const DOMAIN *domain) {
     const SAT_PARAMS &p = *g.params;
     PixelVector<uint8_t> data;
     try {
-        data.reserve(size_t(out.nx) * size_t(out.ny));
-        prefault(data);
         data.resize(size_t(out.nx) * size_t(out.ny), 0);
         // Without the navigation and without a usable domain of its own, the image
         // cannot be placed: the output stays black.
