@@ -31,7 +31,9 @@ inline constexpr double kMaxPosition = 1e9;
 inline bool to_fixed(double v, int64_t *out) {
     if (!(std::fabs(v) < kMaxPosition))
         return false;
-    *out = std::llround(v * double(kOne));
+    // Nearest, halves away from zero; inline, where a call to llround is not.
+    const double s = v * double(kOne);
+    *out = static_cast<int64_t>(s + std::copysign(0.5, s));
     return true;
 }
 

@@ -206,16 +206,34 @@ class BandBuilder {
     long navigations_ = 0;
 };
 
-// The position of pixel (m, r) of a leaf as the kernel steps to it: the start of the
-// row's span and the step per pixel, in fixed point. False when the leaf shows nothing
-// on that row.
-bool span_of(const Leaf &l, int r, int64_t *row, int64_t *col, int64_t *drow, int64_t *dcol) {
-    const double v = fraction(r, l.r0, l.r1);
-    const Pos left = lerp(l.p, 0.0, v), right = lerp(l.p, 1.0, v);
-    const double w = l.c1 > l.c0 ? double(l.c1 - l.c0) : 1.0;
-    return to_fixed(left.row, row) && to_fixed(left.col, col) &&
-           to_fixed((right.row - left.row) / w, drow) && to_fixed((right.col - left.col) / w, dcol);
-}
+// The rows of an interpolated leaf as the kernel steps along them: the left and right
+// ends of row r are linear in r, so they are set up once per leaf.
+class LeafRows {
+  public:
+    explicit LeafRows(const Leaf &l) : r0_(l.r0) {
+        const double per_row = l.r1 > l.r0 ? 1.0 / double(l.r1 - l.r0) : 0.0;
+        inv_w_ = l.c1 > l.c0 ? 1.0 / double(l.c1 - l.c0) : 1.0;
+        left_ = l.p[0];
+        right_ = l.p[1];
+        dleft_ = Pos{(l.p[2].row - l.p[0].row) * per_row, (l.p[2].col - l.p[0].col) * per_row};
+        dright_ = Pos{(l.p[3].row - l.p[1].row) * per_row, (l.p[3].col - l.p[1].col) * per_row};
+    }
+
+    // The start of row r's span and the step per pixel, in fixed point. False when the
+    // leaf shows nothing on that row.
+    bool span(int r, int64_t *row, int64_t *col, int64_t *drow, int64_t *dcol) const {
+        const double v = double(r - r0_);
+        const double lr = left_.row + v * dleft_.row, lc = left_.col + v * dleft_.col;
+        const double rr = right_.row + v * dright_.row, rc = right_.col + v * dright_.col;
+        return to_fixed(lr, row) && to_fixed(lc, col) && to_fixed((rr - lr) * inv_w_, drow) &&
+               to_fixed((rc - lc) * inv_w_, dcol);
+    }
+
+  private:
+    int r0_;
+    double inv_w_;
+    Pos left_, right_, dleft_, dright_;
+};
 
 // The corner a pixel of a one-pixel leaf is.
 const Pos &corner_of(const Leaf &l, int m, int r) {
@@ -295,24 +313,33 @@ void sample_band(const Table &t, size_t b, const Sampler &s, uint8_t *out) {
         return;
     const size_t stride = size_t(t.nx);
     for (const Leaf &l : t.bands[b]) {
-        for (int r = l.r0; r < l.r_end; ++r) {
-            uint8_t *o = out + size_t(r) * stride;
-            if (l.kind == Leaf::blank) {
+        uint8_t *o = out + size_t(l.r0) * stride;
+        switch (l.kind) {
+        case Leaf::blank:
+            for (int r = l.r0; r < l.r_end; ++r, o += stride)
                 std::fill(o + l.c0, o + l.c_end, uint8_t{0});
-            } else if (l.kind == Leaf::corners) {
+            break;
+        case Leaf::corners:
+            for (int r = l.r0; r < l.r_end; ++r, o += stride) {
                 for (int m = l.c0; m < l.c_end; ++m) {
                     const Pos &p = corner_of(l, m, r);
                     int64_t fr = 0, fc = 0;
                     o[m] = p.valid() && to_fixed(p.row, &fr) && to_fixed(p.col, &fc) ? s.at(fr, fc)
                                                                                      : uint8_t{0};
                 }
-            } else {
+            }
+            break;
+        case Leaf::interpolated: {
+            const LeafRows rows(l);
+            for (int r = l.r0; r < l.r_end; ++r, o += stride) {
                 int64_t row = 0, col = 0, drow = 0, dcol = 0;
-                if (span_of(l, r, &row, &col, &drow, &dcol))
+                if (rows.span(r, &row, &col, &drow, &dcol))
                     s.span(row, col, drow, dcol, o + l.c0, l.c_end - l.c0);
                 else
                     std::fill(o + l.c0, o + l.c_end, uint8_t{0});
             }
+            break;
+        }
         }
     }
 }
@@ -321,10 +348,11 @@ TableCheck check_table(const Table &t, const Locator &loc) {
     TableCheck c;
     for (const auto &band : t.bands) {
         for (const Leaf &l : band) {
+            const LeafRows rows(l);
             for (int r = l.r0; r < l.r_end; ++r) {
                 int64_t row = 0, col = 0, drow = 0, dcol = 0;
                 const bool span =
-                    l.kind == Leaf::interpolated && span_of(l, r, &row, &col, &drow, &dcol);
+                    l.kind == Leaf::interpolated && rows.span(r, &row, &col, &drow, &dcol);
                 for (int m = l.c0; m < l.c_end; ++m) {
                     Pos got;
                     got.row = got.col = kNaN;

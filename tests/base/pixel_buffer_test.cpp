@@ -11,6 +11,8 @@ TEST(PixelBuffer, BigBuffersAreAlignedAndRefusedWhenImpossible) {
     PixelVector<uint32_t> v(size_t{5} << 20, 0); // 20 MB
     EXPECT_EQ(reinterpret_cast<uintptr_t>(v.data()) % pix::kHuge, 0u);
     v.back() = 7;
+    PixelVector<uint8_t> picture(1920 * 1080); // just under one huge page
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(picture.data()) % pix::kHuge, 0u);
     v.resize(v.size() + 1, 9); // grows into a new mapping, keeping the values
     EXPECT_EQ(v[v.size() - 2], 7u);
     EXPECT_EQ(v.back(), 9u);
