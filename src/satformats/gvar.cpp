@@ -269,6 +269,16 @@ int lpoint(const Nav &nav, double elev, double scan, double *lat, double *lon) {
     return 0;
 }
 
+// Sine and cosine of one angle in one call where the library has it.
+inline void sincos_of(double x, double *s, double *c) {
+#if defined(__GLIBC__)
+    ::sincos(x, s, c);
+#else
+    *s = std::sin(x);
+    *c = std::cos(x);
+#endif
+}
+
 int gpoint(const Nav &nav, double lat, double lon, double *elev, double *scan) {
     const double sl = std::sin(lat);
     const double f = kAeBe4m1 * sl * sl;
@@ -276,7 +286,9 @@ int gpoint(const Nav &nav, double lat, double lon, double *elev, double *scan) {
     const double e = kAeBe2m1 * t * t;
     const double r = (0.375 * e - 0.5) * e + 1;
     const double ct = std::sqrt(std::max(0.0, 1 - t * t));
-    const double pt[3] = {r * ct * std::cos(lon), r * ct * std::sin(lon), r * t};
+    double sin_lon = 0, cos_lon = 0;
+    sincos_of(lon, &sin_lon, &cos_lon);
+    const double pt[3] = {r * ct * cos_lon, r * ct * sin_lon, r * t};
     const double d[3] = {pt[0] - nav.pos[0], pt[1] - nav.pos[1], pt[2] - nav.pos[2]};
     if (pt[0] * d[0] + pt[1] * d[1] + kAeBe2 * pt[2] * d[2] > 0) {
         *elev = *scan = MISSING_D;
@@ -288,10 +300,14 @@ int gpoint(const Nav &nav, double lat, double lon, double *elev, double *scan) {
         b += nav.bp[i][1] * d[i];
         c += nav.bp[i][2] * d[i];
     }
-    const double s = std::atan(a / std::sqrt(b * b + c * c));
-    const double el = -std::atan(b / c);
-    const double ce = std::cos(el), se = std::sin(el), cs = std::cos(s);
-    *elev = el + (1 - ce / cs) * nav.roll_mis + nav.pitch_mis * se * (1 / cs + std::tan(s));
+    // The cosines, sine and tangent of the two angles follow from the arguments of their
+    // arc tangents (cos atan u = 1 / sqrt(1 + u^2)), without evaluating them again.
+    const double u = a / std::sqrt(b * b + c * c), q = b / c;
+    const double s = std::atan(u);
+    const double el = -std::atan(q);
+    const double ce = 1 / std::sqrt(1 + q * q), cs = 1 / std::sqrt(1 + u * u);
+    const double se = std::isfinite(q) ? -q * ce : -std::copysign(1.0, q);
+    *elev = el + (1 - ce / cs) * nav.roll_mis + nav.pitch_mis * se * (1 / cs + u);
     *scan = s - nav.roll_mis * se;
     return 0;
 }
