@@ -301,8 +301,8 @@ int main(int argc, char **argv) {
     // machine's speed during the run (it is shared) weighs on both alike; the scaling is
     // the median of the rounds' ratios.
     const int all = SAT_thread_count(), rounds = std::max(runs, 9);
-    std::printf("\nRemap alone, %dx%d, median [min, max] of %d, fresh output memory each:\n",
-                kNx, kNy, rounds);
+    std::printf("\nRemap alone, %dx%d, median [min, max] of %d, fresh output memory each:\n", kNx,
+                kNy, rounds);
     std::vector<uint8_t> grid_out;
     for (float bound : {0.0f, SAT_REMAP_MAX_ERROR}) {
         for (bool cached : {false, true}) {
