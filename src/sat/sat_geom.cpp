@@ -31,6 +31,10 @@
 #include <type_traits>
 #include <vector>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 #include "base/mess.h"
 #include "base/missing.h"
 #include "base/pixel_buffer.h"
@@ -246,18 +250,99 @@ void sample_span_plain(const Pixels &px, const float *rows, const float *cols, u
 #if defined(__x86_64__)
 // The same code for processors with AVX2: four doubles to a register. Contraction into
 // fused multiply-adds stays off (this file is built without it; AVX2 alone has none).
-[[gnu::target("avx2")]] void sample_span_avx2(const Pixels &px, const float *rows,
-                                              const float *cols, uint8_t *o, size_t n, bool pix_ave,
-                                              const remap::Cutoffs &cut) {
+[[gnu::target("avx2"), gnu::noipa]] void sample_span_avx2(const Pixels &px, const float *rows,
+                                                          const float *cols, uint8_t *o, size_t n,
+                                                          bool pix_ave, const remap::Cutoffs &cut) {
     sample_span_body(px, rows, cols, o, n, pix_ave, cut);
 }
 #endif
 
+#if defined(__x86_64__)
+// Eight pixels at a time with AVX-512: the same arithmetic lane by lane, in doubles, on
+// the neighbours fetched by two gathers of four bytes (a pair of neighbours in the low
+// two). The conversions are the zero-masked forms, whose all-ones mask changes nothing.
+// A gather may read two bytes past a pair: groups with a pixel off the image or reads
+// that would pass the end of the pixels, images too big for 32-bit offsets and the cases
+// with classes or nearest sampling take the AVX2 code.
+[[gnu::target("avx512f,avx512vl,avx512bw,avx512dq,avx2")]] void
+sample_span_avx512(const Pixels &px, const float *rows, const float *cols, uint8_t *o, size_t n,
+                   bool pix_ave, const remap::Cutoffs &cut) {
+    const size_t stride = px.stride;
+    const size_t end = stride * size_t(px.height - 1) + size_t(px.width); // bytes of pixels
+    if (cut.numcut >= 1 || !pix_ave || px.height < 2 || end + stride >= size_t(INT32_MAX)) {
+        sample_span_avx2(px, rows, cols, o, n, pix_ave, cut);
+        return;
+    }
+    // Largest offset whose four bytes one row down lie inside the pixels.
+    const int32_t last_gather = int32_t(end - stride) - 4;
+    const __m256 zero = _mm256_setzero_ps();
+    const __m256 lr = _mm256_set1_ps(float(px.height - 1)),
+                 lc = _mm256_set1_ps(float(px.width - 1));
+    const __m256i vstride = _mm256_set1_epi32(int32_t(stride));
+    const __m256i vlast = _mm256_set1_epi32(last_gather);
+    const __m256i low = _mm256_set1_epi32(0xff), top_byte = _mm256_set1_epi32(255);
+    const __m512d one = _mm512_set1_pd(1.0);
+    const int *base = reinterpret_cast<const int *>(px.data);
+    const int *below = reinterpret_cast<const int *>(px.data + stride);
+    size_t k = 0;
+    for (; k + 8 <= n; k += 8) {
+        const __m256 row = _mm256_loadu_ps(rows + k), col = _mm256_loadu_ps(cols + k);
+        __mmask8 in =
+            _mm256_cmp_ps_mask(row, zero, _CMP_GE_OQ) & _mm256_cmp_ps_mask(col, zero, _CMP_GE_OQ) &
+            _mm256_cmp_ps_mask(row, lr, _CMP_LT_OQ) & _mm256_cmp_ps_mask(col, lc, _CMP_LT_OQ);
+        if (in != 0xff) {
+            sample_span_avx2(px, rows + k, cols + k, o + k, 8, pix_ave, cut);
+            continue;
+        }
+        const __m256i i = _mm256_cvttps_epi32(row), j = _mm256_cvttps_epi32(col);
+        const __m256i at = _mm256_add_epi32(_mm256_mullo_epi32(i, vstride), j);
+        in = _mm256_cmp_epi32_mask(at, vlast, _MM_CMPINT_LE);
+        if (in != 0xff) {
+            sample_span_avx2(px, rows + k, cols + k, o + k, 8, pix_ave, cut);
+            continue;
+        }
+        const __m512d fr = _mm512_maskz_cvtps_pd(0xff, _mm256_sub_ps(row, _mm256_cvtepi32_ps(i)));
+        const __m512d fc = _mm512_maskz_cvtps_pd(0xff, _mm256_sub_ps(col, _mm256_cvtepi32_ps(j)));
+        const __m256i top = _mm256_i32gather_epi32(base, at, 1);
+        const __m256i bot = _mm256_i32gather_epi32(below, at, 1);
+        const __m256i n0 = _mm256_and_si256(top, low);
+        const __m256i n1 = _mm256_and_si256(_mm256_srli_epi32(top, 8), low);
+        const __m256i n2 = _mm256_and_si256(bot, low);
+        const __m256i n3 = _mm256_and_si256(_mm256_srli_epi32(bot, 8), low);
+        const __m512d rf = _mm512_sub_pd(one, fr), cf = _mm512_sub_pd(one, fc);
+        // ((1 - fr)(1 - fc) p00 + (1 - fr) fc p01) + fr (1 - fc) p10) + fr fc p11, each
+        // product and sum rounded on its own as the scalar code does.
+        __m512d v = _mm512_mul_pd(_mm512_mul_pd(rf, cf), _mm512_maskz_cvtepi32_pd(0xff, n0));
+        v = _mm512_add_pd(v,
+                          _mm512_mul_pd(_mm512_mul_pd(rf, fc), _mm512_maskz_cvtepi32_pd(0xff, n1)));
+        v = _mm512_add_pd(v,
+                          _mm512_mul_pd(_mm512_mul_pd(fr, cf), _mm512_maskz_cvtepi32_pd(0xff, n2)));
+        v = _mm512_add_pd(v,
+                          _mm512_mul_pd(_mm512_mul_pd(fr, fc), _mm512_maskz_cvtepi32_pd(0xff, n3)));
+        __m256i t = _mm256_min_epi32(_mm512_maskz_cvttpd_epi32(0xff, v), top_byte);
+        const __mmask8 flat = _mm256_cmpeq_epi32_mask(n0, n1) & _mm256_cmpeq_epi32_mask(n0, n2) &
+                              _mm256_cmpeq_epi32_mask(n0, n3);
+        t = _mm256_mask_blend_epi32(flat, t, n0);
+        _mm_storel_epi64(reinterpret_cast<__m128i *>(o + k), _mm256_maskz_cvtepi32_epi8(0xff, t));
+    }
+    if (k < n)
+        sample_span_avx2(px, rows + k, cols + k, o + k, n - k, pix_ave, cut);
+}
+#endif
+
+// The widest code the processor has, at most isa (0 plain, 1 AVX2, 2 AVX-512).
 void sample_span(const Pixels &px, const float *rows, const float *cols, uint8_t *o, size_t n,
-                 bool pix_ave, const remap::Cutoffs &cut) {
+                 bool pix_ave, const remap::Cutoffs &cut, int isa) {
 #if defined(__x86_64__)
     static const bool avx2 = __builtin_cpu_supports("avx2");
-    if (avx2) {
+    static const bool avx512 =
+        avx2 && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
+        __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512dq");
+    if (avx512 && isa >= 2) {
+        sample_span_avx512(px, rows, cols, o, n, pix_ave, cut);
+        return;
+    }
+    if (avx2 && isa >= 1) {
         sample_span_avx2(px, rows, cols, o, n, pix_ave, cut);
         return;
     }
@@ -687,6 +772,7 @@ namespace {
 
 struct GeomState {
     SAT_REMAP_CACHE cache;
+    int isa_limit = 2; // SAT_remap_isa_limit
 };
 
 GeomState &st() {
@@ -743,8 +829,9 @@ void remap_by_rows(const SAT_GEOM &g, const IMAGE &image, const Pixels &px, cons
     const size_t nx = size_t(out.nx), n = nx * size_t(out.ny);
     const int pieces = (out.ny + kExactRows - 1) / kExactRows;
     SAT_REMAP_CACHE *cache = g.cache;
+    const int isa = st().isa_limit;
     auto sample_row = [&](const float *rows, const float *cols, int r) {
-        sample_span(px, rows, cols, data + size_t(r) * nx, nx, pix_ave, cut);
+        sample_span(px, rows, cols, data + size_t(r) * nx, nx, pix_ave, cut, isa);
     };
     // Each thread takes pieces of rows from a counter until none is left, with buffers
     // of its own made once (made and freed per piece they cost more than the sampling).
@@ -941,6 +1028,10 @@ SAT_REMAP_CACHE *SAT_remap_cache() {
 
 SAT_REMAP_STATS SAT_remap_cache_stats(const SAT_REMAP_CACHE *cache) {
     return cache ? cache->stats : SAT_REMAP_STATS{};
+}
+
+void SAT_remap_isa_limit(int level) {
+    st().isa_limit = std::clamp(level, 0, 2);
 }
 
 void SAT_geom_reset_state() {

@@ -56,7 +56,11 @@ struct SAT_REMAP_STATS {
     size_t bytes = 0;          // size of the table kept (0: none)
 };
 SAT_REMAP_STATS SAT_remap_cache_stats(const SAT_REMAP_CACHE *cache);
-// Drops the process-wide table and stops the remap's worker threads.
+// The widest vector code the remap's float sampler may use where the processor has it:
+// 0 plain code, 1 AVX2, 2 AVX-512 (the default). All give the same pixels; for tests.
+void SAT_remap_isa_limit(int level);
+// Drops the process-wide table, stops the remap's worker threads and lets the sampler
+// use the widest code again.
 void SAT_geom_reset_state();
 
 // Completes a domain with a map projection (codes 1-9) to the window size: the

@@ -328,6 +328,28 @@ TEST_F(SatGeom, SamplingAndCutoffClasses) {
     }
 }
 
+// The vector samplers (AVX2, AVX-512, where the processor has them) give the plain code's
+// pixels: noise with flat blocks (four equal neighbours), a domain reaching past the
+// image's edges (groups with pixels off the image), exact and segment positions.
+TEST_F(SatGeom, VectorSamplersGiveThePlainCodesPixels) {
+    const IMAGE src =
+        image_of(1200, 300, ll_domain(60, -100, 0.1f, 0.1f, 1200, 300), [](int r, int c) {
+            return (r / 9 + c / 13) % 3 == 0 ? uint8_t(77) : uint8_t((r * 7919 + c * 104729) >> 3);
+        });
+    const Stereo ps{-100, 62, 0.12, 517, 301};
+    SAT_params().pix_ave = 1;
+    for (int step : {0, 20}) {
+        SAT_remap_isa_limit(0);
+        const IMAGE plain = remap(src, ps.domain(), step, 1);
+        EXPECT_GT(std::count(plain.data.begin(), plain.data.end(), 0), 5000) << "off the image";
+        for (int isa : {1, 2}) {
+            SAT_remap_isa_limit(isa);
+            EXPECT_EQ(remap(src, ps.domain(), step, 1).data, plain.data)
+                << "step " << step << " isa " << isa;
+        }
+    }
+}
+
 TEST_F(SatGeom, LongitudeLimits) {
     const IMAGE src = image_of(720, 360, ll_domain(0, 0, 0.5f, 0.5f, 720, 360),
                                [](int, int) { return uint8_t(200); });
