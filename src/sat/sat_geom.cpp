@@ -250,9 +250,17 @@ void sample_span_plain(const Pixels &px, const float *rows, const float *cols, u
 #if defined(__x86_64__)
 // The same code for processors with AVX2: four doubles to a register. Contraction into
 // fused multiply-adds stays off (this file is built without it; AVX2 alone has none).
-[[gnu::target("avx2"), gnu::noipa]] void sample_span_avx2(const Pixels &px, const float *rows,
-                                                          const float *cols, uint8_t *o, size_t n,
-                                                          bool pix_ave, const remap::Cutoffs &cut) {
+// Called by the AVX-512 code for groups of eight, which GCC would otherwise copy into a
+// version for eight and warn about its loops.
+#if defined(__clang__)
+#define XSAT_NO_IPA gnu::noinline
+#else
+#define XSAT_NO_IPA gnu::noipa
+#endif
+[[gnu::target("avx2"), XSAT_NO_IPA]] void sample_span_avx2(const Pixels &px, const float *rows,
+                                                           const float *cols, uint8_t *o, size_t n,
+                                                           bool pix_ave,
+                                                           const remap::Cutoffs &cut) {
     sample_span_body(px, rows, cols, o, n, pix_ave, cut);
 }
 #endif
@@ -657,11 +665,11 @@ class RowNavigator {
 
     // rows_/cols_ of lat_/lon_ through the satellite navigation.
     void place_by_navigation(int n) {
+        nav_->to_image_n(size_t(n), lat_.data(), lon_.data(), rows_.data(), cols_.data());
         for (int k = 0; k < n; ++k) {
-            float lat = lat_[k], lon = lon_[k], line = MISSING_F, elem = MISSING_F;
+            float line = rows_[k], elem = cols_[k];
             rows_[k] = cols_[k] = MISSING_F;
-            if (is_missing(lat) || nav_->tran(2, &lat, &lon, &line, &elem) != 0 ||
-                is_missing(line) || is_missing(elem))
+            if (is_missing(line) || is_missing(elem))
                 continue;
             nav_->line_elem(2, &line, &elem, &line, &elem);
             rows_[k] = line - 1.0f;

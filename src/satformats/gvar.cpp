@@ -10,6 +10,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 #include "base/missing.h"
 #include "satformats/satnav.h"
@@ -347,6 +352,91 @@ int earth2sat(const Nav &nav, double lat, double lon, double *line, double *elem
     *line = l;
     *elem = e;
     return 0;
+}
+
+// Earth to scan for many points: eight at a time with AVX-512 where the processor has it
+// and the C library's vector sines, cosines and arc tangents are linked (they agree
+// with the scalar functions to a few units in the last place, a millionth of a pixel
+// here), the rest one by one through earth2sat.
+#if defined(XSAT_HAVE_MVEC) && defined(__x86_64__)
+namespace {
+
+using V8 = double __attribute__((vector_size(64)));
+using V8m = int64_t __attribute__((vector_size(64)));
+
+extern "C" {
+[[gnu::target("avx512f")]] V8 _ZGVeN8v_sin(V8);
+[[gnu::target("avx512f")]] V8 _ZGVeN8v_cos(V8);
+[[gnu::target("avx512f")]] V8 _ZGVeN8v_atan(V8);
+}
+
+[[gnu::target("avx512f,avx512dq")]] inline V8 vsqrt(V8 v) {
+    return V8(_mm512_maskz_sqrt_pd(0xff, __m512d(v))); // the masked form: no undefined source
+}
+
+// Eight points; the same steps as gpoint, elev_scan2line_pix and earth2sat, lane by lane.
+[[gnu::target("avx512f,avx512dq")]] void earth2sat_8(const Nav &nav, const double *lat_deg,
+                                                     const double *lon_deg, double *line,
+                                                     double *elem) {
+    V8 lat, lon;
+    std::memcpy(&lat, lat_deg, sizeof lat);
+    std::memcpy(&lon, lon_deg, sizeof lon);
+    const V8m on_earth = (lat >= -90.0) & (lat <= 90.0);
+    lat = lat / kDeg;
+    lon = lon / kDeg;
+    const V8 sl = _ZGVeN8v_sin(lat), cos_lon = _ZGVeN8v_cos(lon), sin_lon = _ZGVeN8v_sin(lon);
+    const V8 f = kAeBe4m1 * sl * sl;
+    const V8 t = ((0.375 * f - 0.5) * f + 1) * sl / kAeBe2;
+    const V8 e = kAeBe2m1 * t * t;
+    const V8 r = (0.375 * e - 0.5) * e + 1;
+    const V8 one_t = 1 - t * t;
+    const V8 ct = vsqrt(one_t > 0.0 ? one_t : 0.0);
+    const V8 pt0 = r * ct * cos_lon, pt1 = r * ct * sin_lon, pt2 = r * t;
+    const V8 d0 = pt0 - nav.pos[0], d1 = pt1 - nav.pos[1], d2 = pt2 - nav.pos[2];
+    const V8m hidden = pt0 * d0 + pt1 * d1 + kAeBe2 * pt2 * d2 > 0.0;
+    const V8 a = nav.bp[0][0] * d0 + nav.bp[1][0] * d1 + nav.bp[2][0] * d2;
+    const V8 b = nav.bp[0][1] * d0 + nav.bp[1][1] * d1 + nav.bp[2][1] * d2;
+    const V8 c = nav.bp[0][2] * d0 + nav.bp[1][2] * d1 + nav.bp[2][2] * d2;
+    const V8 u = a / vsqrt(b * b + c * c), q = b / c;
+    const V8 s = _ZGVeN8v_atan(u);
+    const V8 el = -_ZGVeN8v_atan(q);
+    const V8 ce = 1 / vsqrt(1 + q * q), cs = 1 / vsqrt(1 + u * u);
+    const V8m q_finite = (q - q) == 0.0;
+    const V8 se = q_finite ? -q * ce : (q > 0.0 ? V8{} - 1.0 : V8{} + 1.0);
+    const V8 elev = el + (1 - ce / cs) * nav.roll_mis + nav.pitch_mis * se * (1 / cs + u);
+    const V8 scan = s - nav.roll_mis * se;
+    const Instrument &ins = nav.ins;
+    V8 l = (ins.elev_bound - elev) / ins.elev_ln + ins.line_offset;
+    V8 p = (scan + ins.scan_bound) / ins.scan_px + 1;
+    if (nav.p.instr == 1) {
+        l = 10 * l - 9;
+        p = 10 * p - 9;
+    }
+    const V8m ok = on_earth & ~hidden & ((l - l) == 0.0) & ((p - p) == 0.0);
+    l = ok ? l : V8{} + MISSING_D;
+    p = ok ? p : V8{} + MISSING_D;
+    std::memcpy(line, &l, sizeof l);
+    std::memcpy(elem, &p, sizeof p);
+}
+
+bool has_avx512() {
+    static const bool yes = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq");
+    return yes;
+}
+
+} // namespace
+#endif
+
+void earth2sat_n(const Nav &nav, size_t n, const double *lat, const double *lon, double *line,
+                 double *elem) {
+    size_t k = 0;
+#if defined(XSAT_HAVE_MVEC) && defined(__x86_64__)
+    if (has_avx512())
+        for (; k + 8 <= n; k += 8)
+            earth2sat_8(nav, lat + k, lon + k, line + k, elem + k);
+#endif
+    for (; k < n; ++k)
+        earth2sat(nav, lat[k], lon[k], line + k, elem + k);
 }
 
 } // namespace gvar

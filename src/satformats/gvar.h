@@ -109,5 +109,9 @@ int gpoint(const Nav &nav, double lat, double lon, double *elev, double *scan);
 // AREA line/element <-> degrees; 0, or -1 with -9999.0 outputs.
 int sat2earth(const Nav &nav, double line, double elem, double *lat, double *lon);
 int earth2sat(const Nav &nav, double lat, double lon, double *line, double *elem);
+// earth2sat for n points, eight at a time where the processor allows (the same values to
+// about a millionth of a pixel); a point it cannot place gets MISSING_D in both.
+void earth2sat_n(const Nav &nav, size_t n, const double *lat, const double *lon, double *line,
+                 double *elem);
 
 } // namespace gvar

@@ -9,7 +9,10 @@
 // borrow the last one.
 #include "satformats/sat_tran.h"
 
+#include <algorithm>
+
 #include "base/mess.h"
+#include "base/missing.h"
 
 namespace {
 
@@ -86,6 +89,37 @@ int AREA_NAVIGATION::tran(int mode, float *lat, float *lon, float *line, float *
         *elem = static_cast<float>(el);
     }
     return rc;
+}
+
+void AREA_NAVIGATION::to_image_n(size_t n, const float *lat, const float *lon, float *line,
+                                 float *elem) const {
+    if (type == AREA_NAV_GVAR) {
+        // In pieces through double buffers of a fixed size.
+        constexpr size_t kPiece = 64;
+        double la[kPiece], lo[kPiece], li[kPiece], el[kPiece];
+        for (size_t at = 0; at < n; at += kPiece) {
+            const size_t m = std::min(kPiece, n - at);
+            for (size_t k = 0; k < m; ++k) {
+                la[k] = lat[at + k];
+                lo[k] = lon[at + k];
+            }
+            gvar::earth2sat_n(gvar, m, la, lo, li, el);
+            for (size_t k = 0; k < m; ++k) {
+                line[at + k] = static_cast<float>(li[k]);
+                elem[at + k] = static_cast<float>(el[k]);
+            }
+        }
+        return;
+    }
+    for (size_t k = 0; k < n; ++k) {
+        double li = MISSING_D, el = MISSING_D;
+        if (type == AREA_NAV_NONE || is_missing(lat[k]) ||
+            to_image(lat[k], lon[k], &li, &el) != 0) {
+            li = el = MISSING_D;
+        }
+        line[k] = static_cast<float>(li);
+        elem[k] = static_cast<float>(el);
+    }
 }
 
 void AREA_NAVIGATION::line_elem(int mode, float *line, float *elem, const float *y,

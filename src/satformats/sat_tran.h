@@ -50,6 +50,10 @@ struct AREA_NAVIGATION {
     // The same through one entry, as AREA_tran: mode 1 to_earth, 2 to_image, 3
     // subpoint (line and element are then work values).
     int tran(int mode, float *lat, float *lon, float *line, float *elem) const;
+    // to_image for n points at once (GVAR eight at a time where the processor allows);
+    // a point it cannot place, or with a missing latitude, gets -9999.0 in both, and so
+    // does every point without a satellite navigation.
+    void to_image_n(size_t n, const float *lat, const float *lon, float *line, float *elem) const;
     // Mode 1: image pixel (x across, y down, from 1) to AREA line/element. Other
     // modes: AREA line in *y and element in *x to image pixel line/element (in
     // place allowed).

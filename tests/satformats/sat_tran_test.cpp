@@ -505,6 +505,34 @@ TEST_F(AreaNav, GvarLimbAndHiddenPoints) {
     expect_missing(to_image(91, 0), "bad latitude");
 }
 
+// Many points at once (eight to a vector where the processor allows) give what the
+// points give one by one: over the whole globe, hidden points, bad latitudes and missing.
+TEST_F(AreaNav, GvarManyPointsAtOnceAgreeWithOneByOne) {
+    fx::Gvar g = imc_on();
+    g.lon_terms[0] = 0.01;
+    install(gvar_image(g));
+    std::vector<float> lat, lon;
+    for (float a = -95; a <= 95; a += 0.37f)
+        for (float b = -180; b <= 180; b += 1.13f)
+            lat.push_back(a), lon.push_back(b);
+    lat.insert(lat.end(), {-9999.0f, NAN, 10, 20});
+    lon.insert(lon.end(), {-75, -75, NAN, -75});
+    std::vector<float> line(lat.size()), elem(lat.size());
+    const AREA_NAVIGATION &nav = AREA_navigation();
+    nav.to_image_n(lat.size(), lat.data(), lon.data(), line.data(), elem.data());
+    int shown = 0;
+    for (size_t k = 0; k < lat.size(); ++k) {
+        float la = lat[k], lo = lon[k], l1 = -9999, e1 = -9999;
+        if (nav.tran(2, &la, &lo, &l1, &e1) != 0)
+            l1 = e1 = -9999;
+        shown += l1 != -9999;
+        EXPECT_FLOAT_EQ(line[k], l1) << lat[k] << " " << lon[k];
+        EXPECT_FLOAT_EQ(elem[k], e1) << lat[k] << " " << lon[k];
+    }
+    EXPECT_GT(shown, 10000);
+    EXPECT_LT(shown, int(lat.size()) / 2);
+}
+
 TEST_F(AreaNav, GvarImcOrbitTerms) {
     // IMC on with every term zero is the reference navigation.
     fx::Gvar g = imc_on();
