@@ -841,18 +841,19 @@ void remap_by_rows(const SAT_GEOM &g, const IMAGE &image, const Pixels &px, cons
     auto sample_row = [&](const float *rows, const float *cols, int r) {
         sample_span(px, rows, cols, data + size_t(r) * nx, nx, pix_ave, cut, isa);
     };
-    // Each thread takes pieces of rows from a counter until none is left, with buffers
-    // of its own made once (made and freed per piece they cost more than the sampling).
+    // Each thread takes pieces of rows, first from its own run of neighbouring pieces
+    // (SAT_RUNS), until none is left, with buffers of its own made once (made and
+    // freed per piece they cost more than the sampling).
     // row(r, positions of one row, navigator or null) does one row.
     auto each_row = [&](bool navigator, auto row) {
-        std::atomic<int> next{0};
         const int workers = std::min(threads, pieces);
-        SAT_parallel_for(workers, workers, [&](int) {
+        SAT_RUNS runs(workers, pieces);
+        SAT_parallel_for(workers, workers, [&](int home) {
             std::optional<RowNavigator> nav;
             if (navigator)
                 nav.emplace(out, image.domain, p, g.nav, use_area);
             std::vector<float> rows(nx), cols(nx);
-            for (int piece = next++; piece < pieces; piece = next++) {
+            for (int piece = runs.next(home); piece >= 0; piece = runs.next(home)) {
                 const int r1 = std::min(out.ny, (piece + 1) * kExactRows);
                 for (int r = piece * kExactRows; r < r1; ++r)
                     row(r, rows.data(), cols.data(), nav ? &*nav : nullptr);
@@ -957,8 +958,12 @@ void remap_by_grid(const SAT_GEOM &g, const IMAGE &image, const Pixels &px, cons
         made = remap::build_table(loc, out.nx, out.ny, p.remap_inc, double(g.max_error), threads);
         table = &made;
     }
-    SAT_parallel_for(threads, int(table->bands.size()),
-                     [&](int b) { remap::sample_band(*table, size_t(b), sampler, data); });
+    const int bands = int(table->bands.size()), workers = std::min(threads, bands);
+    SAT_RUNS runs(workers, bands);
+    SAT_parallel_for(workers, workers, [&](int home) {
+        for (int b = runs.next(home); b >= 0; b = runs.next(home))
+            remap::sample_band(*table, size_t(b), sampler, data);
+    });
     if (cache && table == &made && made.bytes() <= SAT_REMAP_CACHE_MAX) {
         ++cache->stats.made;
         cache->stats.navigations = made.navigations;

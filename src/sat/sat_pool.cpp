@@ -171,6 +171,26 @@ void SAT_parallel_for(int threads, int n, const std::function<void(int)> &piece)
     pool().run(threads, n, piece);
 }
 
+SAT_RUNS::SAT_RUNS(int runs, int n)
+    : runs_(std::make_unique<Run[]>(size_t(std::max(runs, 1)))), count_(std::max(runs, 1)) {
+    n = std::max(n, 0);
+    for (int k = 0; k < count_; ++k) {
+        runs_[size_t(k)].next.store(int(int64_t(n) * k / count_));
+        runs_[size_t(k)].end = int(int64_t(n) * (k + 1) / count_);
+    }
+}
+
+int SAT_RUNS::next(int home) {
+    for (int k = 0; k < count_; ++k) {
+        Run &r = runs_[size_t((home + k) % count_)];
+        if (r.next.load(std::memory_order_relaxed) >= r.end)
+            continue;
+        if (const int i = r.next.fetch_add(1); i < r.end)
+            return i;
+    }
+    return -1;
+}
+
 void SAT_pool_reset_state() {
     PoolState &s = st();
     if (s.pool && s.owner != getpid())
