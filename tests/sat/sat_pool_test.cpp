@@ -6,9 +6,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <thread>
+#include <utility>
+#include <vector>
 
 TEST(SatPool, ForkedChildEndsWithoutItsParentsWorkers) {
     std::atomic<int> sum{0};
@@ -31,4 +34,28 @@ TEST(SatPool, ForkedChildEndsWithoutItsParentsWorkers) {
     }
     EXPECT_EQ(done, pid) << "the child hung at exit";
     SAT_pool_reset_state();
+}
+
+// Runs of pieces: every piece handed out exactly once, a thread's own run first and in
+// order, for more runs than pieces and for none.
+TEST(SatPool, RunsHandOutEveryPieceOnce) {
+    for (auto [runs, n] : {std::pair{3, 10}, std::pair{4, 2}, std::pair{2, 0}}) {
+        SAT_RUNS r(runs, n);
+        std::vector<int> seen(size_t(n), 0);
+        std::vector<int> order;
+        for (int i = r.next(1); i >= 0; i = r.next(1))
+            order.push_back(i), ++seen[size_t(i)];
+        EXPECT_EQ(std::count(seen.begin(), seen.end(), 1), n) << runs << " " << n;
+        if (runs == 3) {
+            EXPECT_EQ(order, (std::vector<int>{3, 4, 5, 6, 7, 8, 9, 0, 1, 2}));
+        }
+    }
+    // Shared by threads: still each piece once.
+    SAT_RUNS r(2, 1000);
+    std::vector<std::atomic<int>> seen(1000);
+    SAT_parallel_for(2, 2, [&](int home) {
+        for (int i = r.next(home); i >= 0; i = r.next(home))
+            ++seen[size_t(i)];
+    });
+    EXPECT_TRUE(std::all_of(seen.begin(), seen.end(), [](const auto &v) { return v == 1; }));
 }
