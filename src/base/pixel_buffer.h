@@ -1,8 +1,8 @@
 // Pixel buffers of whole images. A fresh buffer of tens of megabytes costs more in page
 // faults (one per 4 KB page on first touch) than in the bytes written to it. Buffers of
-// 1 MB and more are therefore mapped in whole 2 MB pages on 2 MB boundaries and advised
-// to use huge pages, which makes that a few faults per buffer (a 1920 x 1080 picture of
-// bytes, just under 2 MB, is one fault instead of 507); smaller ones come from the heap. Readers
+// 1 MB and more are therefore mapped on 2 MB boundaries and advised to use huge pages,
+// which makes that a few faults per buffer (a 1920 x 1080 picture of bytes, just under
+// 2 MB, is one fault instead of 507); smaller ones come from the heap. Readers
 // reserve the bytes the file still holds, then fill: no buffer grows by reallocation and
 // copying.
 #pragma once
