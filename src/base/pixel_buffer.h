@@ -33,7 +33,8 @@ inline constexpr size_t kHuge = size_t{1} << 21;
 // Smallest buffer mapped in huge pages: half a page, so at most half of one is unused.
 inline constexpr size_t kHugeFrom = kHuge / 2;
 
-// Whole huge pages for bytes, aligned; throws std::bad_alloc.
+// A mapping of at least bytes on a huge-page boundary, advised to use huge pages;
+// throws std::bad_alloc.
 void *map_huge(size_t bytes);
 void unmap_huge(void *p, size_t bytes);
 

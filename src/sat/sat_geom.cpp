@@ -298,13 +298,10 @@ sample_span_avx512(const Pixels &px, const float *rows, const float *cols, uint8
         __mmask8 in =
             _mm256_cmp_ps_mask(row, zero, _CMP_GE_OQ) & _mm256_cmp_ps_mask(col, zero, _CMP_GE_OQ) &
             _mm256_cmp_ps_mask(row, lr, _CMP_LT_OQ) & _mm256_cmp_ps_mask(col, lc, _CMP_LT_OQ);
-        if (in != 0xff) {
-            sample_span_avx2(px, rows + k, cols + k, o + k, 8, pix_ave, cut);
-            continue;
-        }
+        // Offsets of lanes off the image are garbage, but such groups go the other way.
         const __m256i i = _mm256_cvttps_epi32(row), j = _mm256_cvttps_epi32(col);
         const __m256i at = _mm256_add_epi32(_mm256_mullo_epi32(i, vstride), j);
-        in = _mm256_cmp_epi32_mask(at, vlast, _MM_CMPINT_LE);
+        in &= _mm256_cmp_epi32_mask(at, vlast, _MM_CMPINT_LE);
         if (in != 0xff) {
             sample_span_avx2(px, rows + k, cols + k, o + k, 8, pix_ave, cut);
             continue;
@@ -846,9 +843,7 @@ void remap_by_rows(const SAT_GEOM &g, const IMAGE &image, const Pixels &px, cons
     // freed per piece they cost more than the sampling).
     // row(r, positions of one row, navigator or null) does one row.
     auto each_row = [&](bool navigator, auto row) {
-        const int workers = std::min(threads, pieces);
-        SAT_RUNS runs(workers, pieces);
-        SAT_parallel_for(workers, workers, [&](int home) {
+        SAT_parallel_runs(threads, pieces, [&](SAT_RUNS &runs, int home) {
             std::optional<RowNavigator> nav;
             if (navigator)
                 nav.emplace(out, image.domain, p, g.nav, use_area);
@@ -958,9 +953,7 @@ void remap_by_grid(const SAT_GEOM &g, const IMAGE &image, const Pixels &px, cons
         made = remap::build_table(loc, out.nx, out.ny, p.remap_inc, double(g.max_error), threads);
         table = &made;
     }
-    const int bands = int(table->bands.size()), workers = std::min(threads, bands);
-    SAT_RUNS runs(workers, bands);
-    SAT_parallel_for(workers, workers, [&](int home) {
+    SAT_parallel_runs(threads, int(table->bands.size()), [&](SAT_RUNS &runs, int home) {
         for (int b = runs.next(home); b >= 0; b = runs.next(home))
             remap::sample_band(*table, size_t(b), sampler, data);
     });

@@ -191,6 +191,14 @@ int SAT_RUNS::next(int home) {
     return -1;
 }
 
+void SAT_parallel_runs(int threads, int n, const std::function<void(SAT_RUNS &, int)> &worker) {
+    if (n <= 0)
+        return;
+    const int workers = std::clamp(std::min(threads, n), 1, SAT_MAX_THREADS);
+    SAT_RUNS runs(workers, n);
+    SAT_parallel_for(workers, workers, [&](int home) { worker(runs, home); });
+}
+
 void SAT_pool_reset_state() {
     PoolState &s = st();
     if (s.pool && s.owner != getpid())

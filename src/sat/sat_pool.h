@@ -38,5 +38,10 @@ class SAT_RUNS {
     int count_ = 0;
 };
 
+// Runs worker(runs, home) once on each of up to threads threads (the caller's among
+// them), every one with a run of its own of the pieces [0, n), and returns when all are
+// done; a worker takes its pieces with runs.next(home).
+void SAT_parallel_runs(int threads, int n, const std::function<void(SAT_RUNS &, int)> &worker);
+
 // Stops and joins the workers (the next job starts them again).
 void SAT_pool_reset_state();

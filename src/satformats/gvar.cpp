@@ -274,16 +274,6 @@ int lpoint(const Nav &nav, double elev, double scan, double *lat, double *lon) {
     return 0;
 }
 
-// Sine and cosine of one angle in one call where the library has it.
-inline void sincos_of(double x, double *s, double *c) {
-#if defined(__GLIBC__)
-    ::sincos(x, s, c);
-#else
-    *s = std::sin(x);
-    *c = std::cos(x);
-#endif
-}
-
 int gpoint(const Nav &nav, double lat, double lon, double *elev, double *scan) {
     const double sl = std::sin(lat);
     const double f = kAeBe4m1 * sl * sl;
@@ -291,9 +281,7 @@ int gpoint(const Nav &nav, double lat, double lon, double *elev, double *scan) {
     const double e = kAeBe2m1 * t * t;
     const double r = (0.375 * e - 0.5) * e + 1;
     const double ct = std::sqrt(std::max(0.0, 1 - t * t));
-    double sin_lon = 0, cos_lon = 0;
-    sincos_of(lon, &sin_lon, &cos_lon);
-    const double pt[3] = {r * ct * cos_lon, r * ct * sin_lon, r * t};
+    const double pt[3] = {r * ct * std::cos(lon), r * ct * std::sin(lon), r * t};
     const double d[3] = {pt[0] - nav.pos[0], pt[1] - nav.pos[1], pt[2] - nav.pos[2]};
     if (pt[0] * d[0] + pt[1] * d[1] + kAeBe2 * pt[2] * d[2] > 0) {
         *elev = *scan = MISSING_D;

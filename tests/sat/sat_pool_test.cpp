@@ -51,9 +51,8 @@ TEST(SatPool, RunsHandOutEveryPieceOnce) {
         }
     }
     // Shared by threads: still each piece once.
-    SAT_RUNS r(2, 1000);
     std::vector<std::atomic<int>> seen(1000);
-    SAT_parallel_for(2, 2, [&](int home) {
+    SAT_parallel_runs(2, 1000, [&](SAT_RUNS &r, int home) {
         for (int i = r.next(home); i >= 0; i = r.next(home))
             ++seen[size_t(i)];
     });
