@@ -130,6 +130,9 @@ bool read_header(png_structp png, png_infop info, ByteCursor *in, PngHeader &h) 
     png_set_read_fn(png, in, read_bytes);
     png_set_sig_bytes(png, 8);
     png_set_user_limits(png, 1u << 24, 1u << 24);
+    // libpng buffers an ancillary chunk whole, at the length the file claims, before
+    // reading it. None of them is used here, so all are skipped unread.
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
     png_read_info(png, info);
     png_get_IHDR(png, info, &h.width, &h.height, &h.bit_depth, &h.color_type, &h.interlace,
                  &h.compression, &h.filter);

@@ -531,6 +531,9 @@ bool decode_png(PngWork *w, std::span<uint8_t> pixels) {
         return false;
     }
     png_set_read_fn(png, w, png_read_block);
+    // Ancillary chunks (text, profiles) are skipped unread rather than buffered whole
+    // at the length the block claims.
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
     png_set_sig_bytes(png, 8);
     png_read_info(png, info);
     png_uint_32 width = 0, height = 0;
